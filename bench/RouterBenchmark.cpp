@@ -1,0 +1,125 @@
+// Nanoseconds per input message through the router, beside a forwarder that sends every
+// message unchanged with no rules, in the same binary and against the same output sink.
+#include "BareForwarder.h"
+#include "Engine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<ShortMessage> RealisticStream() {
+    // Four bars at 120 BPM: 24 clocks per quarter, sixteenth-note drums, a filter sweep,
+    // a wheel turn per bar and a drum and a synth status report per bar.
+    std::vector<ShortMessage> stream{0xFA};
+    for (int bar = 0; bar < 4; ++bar) {
+        for (int tick = 0; tick < 96; ++tick) {
+            stream.push_back(0xF8);
+            if (tick % 6 == 0) {
+                const unsigned key = tick % 24 == 0 ? 36 : 42;
+                stream.push_back(MakeShortMessage(0x99, key, 100));
+                stream.push_back(MakeShortMessage(0x89, key, 0));
+            }
+            if (tick % 4 == 0) {
+                stream.push_back(MakeShortMessage(0xB1, 74, static_cast<unsigned>(tick)));
+            }
+            if (tick == 12) {
+                stream.push_back(MakeShortMessage(0xB0, 32, 0));
+                stream.push_back(MakeShortMessage(0xC0, static_cast<unsigned>(bar), 0));
+            }
+            if (tick == 48) {
+                for (ShortMessage m :
+                     {MakeShortMessage(0xB0, 99, 0), MakeShortMessage(0xB0, 98, 120),
+                      MakeShortMessage(0xB0, 6, 1), MakeShortMessage(0xB0, 38, 5)}) {
+                    stream.push_back(m);
+                }
+            }
+            if (tick == 72) {
+                for (ShortMessage m :
+                     {MakeShortMessage(0xB0, 99, 0), MakeShortMessage(0xB0, 98, 119),
+                      MakeShortMessage(0xB0, 38, 9)}) {
+                    stream.push_back(m);
+                }
+            }
+            if (tick == 90) {
+                stream.push_back(MakeShortMessage(0xE0, 0, 64)); // dropped
+                stream.push_back(0xFE);                          // dropped
+            }
+        }
+    }
+    stream.push_back(0xFC);
+    return stream;
+}
+
+const std::vector<ShortMessage> realisticStream = RealisticStream();
+
+template <void (*Route)(std::uint32_t, ShortMessage)>
+void StreamThrough(benchmark::State& state) {
+    for (auto _ : state) {
+        for (ShortMessage message : realisticStream) {
+            Route(kMidiInputData, message);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(realisticStream.size()));
+}
+
+void RealisticStreamThroughRouter(benchmark::State& state) {
+    StreamThrough<RouteMidiEvent>(state);
+}
+void RealisticStreamThroughBareForwarder(benchmark::State& state) {
+    StreamThrough<BareForward>(state);
+}
+
+void WorstCaseDataEntryLsb(benchmark::State& state) {
+    unsigned value = 0;
+    for (auto _ : state) {
+        translatorState.synthStatusArmed = true;
+        translatorState.drumStatusArmed = true;
+        RouteMidiEvent(kMidiInputData, MakeShortMessage(0xB0, 38, value++ & 0x7F));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(RealisticStreamThroughRouter)->Repetitions(15)->ReportAggregatesOnly();
+BENCHMARK(RealisticStreamThroughBareForwarder)->Repetitions(15)->ReportAggregatesOnly();
+BENCHMARK(WorstCaseDataEntryLsb)->Repetitions(15)->ReportAggregatesOnly();
+
+// Prints nanoseconds per message for each run and, at the end, the router/bare ratio.
+class PerMessageReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        // Machines here are shared and noisy: the median of the repetitions is the figure.
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                const double items = run.counters.at("items_per_second");
+                nanosecondsPerMessage[run.run_name.function_name] = 1e9 / items;
+            }
+        }
+    }
+    std::map<std::string, double> nanosecondsPerMessage;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    PerMessageReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto& ns = reporter.nanosecondsPerMessage;
+    std::printf("\nmessages in the realistic stream: %zu\n", realisticStream.size());
+    for (const auto& [name, value] : ns) {
+        std::printf("%-40s %8.2f ns/message\n", name.c_str(), value);
+    }
+    if (ns.count("RealisticStreamThroughRouter") &&
+        ns.count("RealisticStreamThroughBareForwarder")) {
+        std::printf("router / bare forwarder: %.2fx\n",
+                    ns["RealisticStreamThroughRouter"] / ns["RealisticStreamThroughBareForwarder"]);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

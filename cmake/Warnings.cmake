@@ -1,0 +1,11 @@
+# Every target of ours builds with the same warnings, and warnings fail the build.
+function(quorvel_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                             -Wsign-conversion -Werror)
+endfunction()
+
+# What ships: no exceptions, no RTTI.
+function(quorvel_product target)
+    quorvel_warnings(${target})
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+endfunction()

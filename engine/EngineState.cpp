@@ -1,0 +1,4 @@
+#include "Engine.h"
+
+BridgeSettings bridgeSettings;
+TranslatorState translatorState;

@@ -1,0 +1,80 @@
+#include "Engine.h"
+
+#include <array>
+
+namespace {
+
+constexpr unsigned kBankSelectLsb = 32;
+constexpr unsigned kNrpnLsb = 98;
+constexpr unsigned kDataEntryLsb = 38;
+constexpr unsigned kDataEntryMsb = 6;
+
+enum RouteAction : std::uint8_t {
+    Drop,
+    Forward,
+    ForwardAndTranslate, // Control Change on channel 1: forwarded, then inspected
+    TranslateProgram,    // Program Change on channel 1: feeds the wheel, never forwarded
+};
+
+// One action per status byte, so the hot path takes a single table look-up. Forwarded: Note
+// Off, Note On and Control Change on every channel, and Timing Clock, Start, Continue, Stop.
+// Everything else is dropped (channel 1 program changes only feed the wheel).
+constexpr std::array<std::uint8_t, 256> kRouteActions = [] {
+    std::array<std::uint8_t, 256> actions{};
+    for (unsigned status = 0x80; status <= 0xBF; ++status) {
+        if ((status & 0xF0u) != 0xA0u) {
+            actions[status] = Forward;
+        }
+    }
+    for (unsigned status : {0xF8u, 0xFAu, 0xFBu, 0xFCu}) {
+        actions[status] = Forward;
+    }
+    actions[kControlChangeChannel1] = ForwardAndTranslate;
+    actions[kProgramChangeChannel1] = TranslateProgram;
+    return actions;
+}();
+
+void ForwardAndTranslateControlChange(ShortMessage message) {
+    // The raw message always leaves before anything translated from it.
+    SendToOutput(message);
+    const unsigned value = Data2Of(message);
+    switch (Data1Of(message)) {
+    case kBankSelectLsb:
+        ApplyBankSelect(value);
+        break;
+    case kNrpnLsb:
+        SelectStatusReport(value);
+        break;
+    case kDataEntryLsb:
+        TranslateStatusLsb(value);
+        break;
+    case kDataEntryMsb:
+        TranslateStatusMsb(value);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void RouteMidiEvent(std::uint32_t eventKind, ShortMessage message) {
+    if (eventKind != kMidiInputData) {
+        return;
+    }
+    // Plain forwards (clock, notes, most controllers) are nearly all the traffic: test for
+    // them first so the common case is one well-predicted branch.
+    const std::uint8_t action = kRouteActions[StatusOf(message)];
+    if (action == Forward) [[likely]] {
+        SendToOutput(message);
+    } else if (action == ForwardAndTranslate) {
+        ForwardAndTranslateControlChange(message);
+    } else if (action == TranslateProgram) {
+        TranslateWheel(Data1Of(message));
+    }
+}
+
+void MIDI_INPUT_CALLBACK OnMidiInput(HMIDIIN__*, std::uint32_t eventKind, MidiEventParam,
+                                     MidiEventParam param1, MidiEventParam) {
+    RouteMidiEvent(eventKind, static_cast<ShortMessage>(param1));
+}
