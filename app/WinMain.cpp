@@ -1,0 +1,39 @@
+#include "Panel.h"
+#include "SettingsFile.h"
+#include "resource.h"
+
+#include <windows.h>
+
+namespace {
+
+HWND panelWindow = nullptr;
+
+// Dialog navigation first, so Tab, Shift+Tab and Space work in the modeless panel. The loop
+// normally never ends: closing the panel ends the process from inside the panel.
+int RunMessageLoop() {
+    MSG message;
+    for (;;) {
+        const BOOL result = GetMessageA(&message, nullptr, 0, 0);
+        if (result == 0) {
+            return 0;
+        }
+        if (result == -1) {
+            continue;
+        }
+        if (IsWindow(panelWindow) && IsDialogMessageA(panelWindow, &message)) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    LoadSettings();
+    panelWindow =
+        CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelDialogProc, 0);
+    ShowWindow(panelWindow, SW_SHOW);
+    return RunMessageLoop();
+}

@@ -1,0 +1,154 @@
+#include "Panel.h"
+
+#include "Engine.h"
+#include "MidiPorts.h"
+#include "SettingsFile.h"
+#include "resource.h"
+
+#include <cstddef>
+
+namespace {
+
+// Handles kept for the panel's whole life (it is never destroyed).
+struct PanelControls {
+    HWND inputList;
+    HWND outputList;
+    HWND drumMutes;
+    HWND synthMutes;
+    HWND wheelTypeList;
+};
+
+PanelControls controls;
+
+// Positions in this list are the wheelType values.
+const char* const kWheelTypeNames[] = {"Up / Down (Button)", "Control Change", "Endless Encoder"};
+
+struct LearnButton {
+    int id;
+    LearnControl control;
+};
+
+// Every part key sends its catalogue message; the wheel buttons only while the wheel is Up/Down.
+const LearnButton kPartButtons[] = {
+    {IDC_SYNTH_1, LearnSynth1}, {IDC_SYNTH_2, LearnSynth2}, {IDC_SYNTH_3, LearnSynth3},
+    {IDC_SYNTH_4, LearnSynth4}, {IDC_SYNTH_5, LearnSynth5}, {IDC_DRUM_1, LearnDrum1},
+    {IDC_DRUM_2, LearnDrum2},   {IDC_DRUM_3, LearnDrum3},   {IDC_DRUM_4, LearnDrum4},
+    {IDC_DRUM_5, LearnDrum5},   {IDC_DRUM_6A, LearnDrum6A}, {IDC_DRUM_6B, LearnDrum6B},
+    {IDC_DRUM_7A, LearnDrum7A}, {IDC_DRUM_7B, LearnDrum7B},
+};
+const LearnButton kWheelButtons[] = {
+    {IDC_WHEEL_UP, LearnWheelUp},
+    {IDC_WHEEL_DOWN, LearnWheelDown},
+};
+
+std::int32_t CurrentSelection(HWND list) {
+    return static_cast<std::int32_t>(SendMessageA(list, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
+}
+
+void SelectPosition(HWND list, std::int32_t position) {
+    // A position outside the list, -1 included, leaves it without a selection.
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+}
+
+void ShowChecked(HWND checkbox, bool checked) {
+    SendMessageA(checkbox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool IsChecked(HWND checkbox) {
+    // The check bit of the reported state, not the whole word: the flag follows what the box
+    // shows even when the box does not have the focus.
+    return (SendMessageA(checkbox, BM_GETSTATE, 0, 0) & BST_CHECKED) != 0;
+}
+
+void OnInitDialog(HWND window) {
+    controls.inputList = GetDlgItem(window, IDC_INPUT_DEVICE);
+    controls.outputList = GetDlgItem(window, IDC_OUTPUT_DEVICE);
+    controls.drumMutes = GetDlgItem(window, IDC_DRUM_MUTES);
+    controls.synthMutes = GetDlgItem(window, IDC_SYNTH_MUTES);
+    controls.wheelTypeList = GetDlgItem(window, IDC_WHEEL_TYPE);
+
+    for (const char* name : kWheelTypeNames) {
+        SendMessageA(controls.wheelTypeList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    ListMidiDevices(controls.inputList, controls.outputList);
+
+    // Without a settings file the defaults stay in force, though no control shows them; the
+    // wheel type list never shows the loaded value either.
+    if (bridgeSettings.settingsLoaded) {
+        SelectPosition(controls.inputList, bridgeSettings.inputDevice);
+        SelectPosition(controls.outputList, bridgeSettings.outputDevice);
+        ShowChecked(controls.drumMutes, bridgeSettings.drumMutesEnabled);
+        ShowChecked(controls.synthMutes, bridgeSettings.synthMutesEnabled);
+        OpenMidiOutput();
+        OpenMidiInput();
+    }
+}
+
+template <std::size_t Count>
+void SendLearnMessage(const LearnButton (&buttons)[Count], int id) {
+    for (const LearnButton& button : buttons) {
+        if (button.id == id) {
+            SendToOutput(LearnButtonMessage(button.control));
+            return;
+        }
+    }
+}
+
+void OnCommand(int id, int notification) {
+    switch (id) {
+    case IDC_INPUT_DEVICE:
+        if (notification == CBN_SELCHANGE) {
+            bridgeSettings.inputDevice = CurrentSelection(controls.inputList);
+            OpenMidiInput();
+        }
+        return;
+    case IDC_OUTPUT_DEVICE:
+        if (notification == CBN_SELCHANGE) {
+            bridgeSettings.outputDevice = CurrentSelection(controls.outputList);
+            OpenMidiOutput();
+        }
+        return;
+    case IDC_WHEEL_TYPE:
+        // Every notification re-reads it: focus or drop-down before a choice gives -1.
+        bridgeSettings.wheelType = CurrentSelection(controls.wheelTypeList);
+        return;
+    case IDC_SYNTH_MUTES:
+        bridgeSettings.synthMutesEnabled = IsChecked(controls.synthMutes);
+        return;
+    case IDC_DRUM_MUTES:
+        bridgeSettings.drumMutesEnabled = IsChecked(controls.drumMutes);
+        return;
+    case IDC_WHEEL_UP:
+    case IDC_WHEEL_DOWN:
+        if (bridgeSettings.wheelType == WheelUpDown) {
+            SendLearnMessage(kWheelButtons, id);
+        }
+        return;
+    default:
+        SendLearnMessage(kPartButtons, id);
+        return;
+    }
+}
+
+[[noreturn]] void OnClose() {
+    SaveSettings();
+    CloseMidiPorts();
+    ExitProcess(0);
+}
+
+} // namespace
+
+INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(window);
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return FALSE;
+    case WM_CLOSE:
+        OnClose();
+    default:
+        return FALSE;
+    }
+}

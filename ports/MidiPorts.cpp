@@ -1,0 +1,120 @@
+#include "MidiPorts.h"
+
+#include "Engine.h"
+
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <type_traits>
+
+namespace {
+
+// The input port takes its callback as a plain DWORD_PTR, so nothing else would notice a
+// wrong calling convention or parameter width (on i686 CALLBACK is __stdcall).
+using PlatformMidiInputCallback = void(CALLBACK*)(HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
+static_assert(std::is_same_v<decltype(&OnMidiInput), PlatformMidiInputCallback>,
+              "OnMidiInput must have the input port's exact callback type");
+static_assert(kMidiInputData == MIM_DATA);
+
+constexpr const char* kPortErrorCaption = "Error";
+
+// Null means no port is open; a handle is set back to null as soon as its port is closed or
+// its open fails, so no platform call ever sees a handle that is already closed.
+HMIDIIN inputPort = nullptr;
+HMIDIOUT outputPort = nullptr;
+
+// Guards outputPort: held around every send and around the output's close-and-open, so that
+// a send never reaches a closed port and each thread's messages leave in the order sent. It
+// is never held across an input-port call: midiInStop and midiInClose wait for the input
+// callback, which may itself be waiting here.
+SRWLOCK outputLock = SRWLOCK_INIT;
+
+UINT PlatformDeviceId(std::int32_t deviceIndex) {
+    return static_cast<UINT>(deviceIndex); // -1 becomes 0xFFFFFFFF, the platform's mapper id
+}
+
+void ReportOpenFailure(MMRESULT result) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Can't open midi Device: %i", static_cast<int>(result));
+    ReportFailure(text, kPortErrorCaption);
+}
+
+void StopAndCloseInput() {
+    if (inputPort != nullptr) {
+        midiInStop(inputPort);
+        midiInClose(inputPort);
+        inputPort = nullptr;
+    }
+}
+
+// Call with outputLock held.
+void CloseOutputLocked() {
+    if (outputPort != nullptr) {
+        midiOutClose(outputPort);
+        outputPort = nullptr;
+    }
+}
+
+} // namespace
+
+void ListMidiDevices(HWND inputList, HWND outputList) {
+    const UINT inputCount = midiInGetNumDevs();
+    const UINT outputCount = midiOutGetNumDevs();
+    for (UINT device = 0; device < inputCount; ++device) {
+        MIDIINCAPSA caps{};
+        midiInGetDevCapsA(device, &caps, sizeof caps);
+        caps.szPname[MAXPNAMELEN - 1] = '\0';
+        SendMessageA(inputList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caps.szPname));
+    }
+    for (UINT device = 0; device < outputCount; ++device) {
+        MIDIOUTCAPSA caps{};
+        midiOutGetDevCapsA(device, &caps, sizeof caps);
+        caps.szPname[MAXPNAMELEN - 1] = '\0';
+        SendMessageA(outputList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caps.szPname));
+    }
+}
+
+void OpenMidiInput() {
+    StopAndCloseInput();
+    HMIDIIN opened = nullptr;
+    const MMRESULT result =
+        midiInOpen(&opened, PlatformDeviceId(bridgeSettings.inputDevice),
+                   reinterpret_cast<DWORD_PTR>(&OnMidiInput), 0, CALLBACK_FUNCTION);
+    if (result != MMSYSERR_NOERROR) {
+        ReportOpenFailure(result);
+        return;
+    }
+    inputPort = opened;
+    midiInStart(inputPort);
+}
+
+void OpenMidiOutput() {
+    AcquireSRWLockExclusive(&outputLock);
+    CloseOutputLocked();
+    HMIDIOUT opened = nullptr;
+    const MMRESULT result =
+        midiOutOpen(&opened, PlatformDeviceId(bridgeSettings.outputDevice), 0, 0, CALLBACK_NULL);
+    if (result == MMSYSERR_NOERROR) {
+        outputPort = opened;
+    }
+    ReleaseSRWLockExclusive(&outputLock);
+    // The box waits for the user: show it only once the delivery thread can send again.
+    if (result != MMSYSERR_NOERROR) {
+        ReportOpenFailure(result);
+    }
+}
+
+void CloseMidiPorts() {
+    StopAndCloseInput();
+    AcquireSRWLockExclusive(&outputLock);
+    CloseOutputLocked();
+    ReleaseSRWLockExclusive(&outputLock);
+}
+
+void SendToOutput(ShortMessage message) {
+    AcquireSRWLockExclusive(&outputLock);
+    if (outputPort != nullptr) {
+        midiOutShortMsg(outputPort, message);
+    }
+    ReleaseSRWLockExclusive(&outputLock);
+}
