@@ -17,8 +17,22 @@ test: build
 	ctest --preset win32 --no-tests=ignore
 	ctest --preset win64 --no-tests=ignore
 
-run: build
-	@echo "Built the Windows engine libraries; the panel program arrives with a later change."
+VERSION := $(shell grep -o "Quorvel VERSION [0-9.]*" CMakeLists.txt | cut -d " " -f 3)
+
+# Builds the program and starts the x86_64 build under Wine (on Xvfb when no display is set).
+# On Windows, run build/win32/Quorvel.exe directly.
+run: deps
+	cmake --preset win64 >/dev/null && cmake --build --preset win64
+	tools/run-under-wine.sh
+
+# The 32-bit product and the README, packed for Windows users.
+dist: deps
+	cmake --preset win32 >/dev/null && cmake --build --preset win32
+	mkdir -p dist
+	rm -f dist/Quorvel-$(VERSION)-win32.zip
+	cd build/win32 && cp ../../README.md . && \
+	    python3 -m zipfile -c ../../dist/Quorvel-$(VERSION)-win32.zip Quorvel.exe README.md
+	@echo "dist/Quorvel-$(VERSION)-win32.zip"
 
 bench: build
 	ctest --preset bench
