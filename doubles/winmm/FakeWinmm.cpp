@@ -1,0 +1,495 @@
+// A virtual MIDI driver for the end-to-end tests: a winmm.dll that Wine loads in place of its
+// own. Its devices are listed in "devices.txt" in the folder named by QUORVEL_FAKE_MIDI_DIR;
+// the harness injects input by appending 32-bit words to "input-<device>.bin", and every
+// driver event (opens, closes, deliveries, sends, contract violations) is appended to
+// "events.bin" as a FakeMidiEvent record.
+#define _WINMM_
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include "FakeWinmm.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxDevices = 16;
+constexpr int kMaxPorts = 4096;
+constexpr UINT_PTR kInputHandleBase = 0x100000;
+constexpr UINT_PTR kOutputHandleBase = 0x200000;
+
+struct Device {
+    char name[MAXPNAMELEN];
+    bool busy; // held by another program: every open fails with MMSYSERR_ALLOCATED
+};
+
+struct Driver {
+    char folder[MAX_PATH];
+    Device inputs[kMaxDevices];
+    int inputCount;
+    Device outputs[kMaxDevices];
+    int outputCount;
+    HANDLE events;
+    CRITICAL_SECTION eventLock;
+    CRITICAL_SECTION portLock; // opens and closes
+};
+
+enum PortState : LONG { PortUnused, PortOpen, PortClosed };
+
+using MidiInputCallback = void(CALLBACK*)(HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
+
+struct InputPort {
+    volatile LONG state;
+    int device;
+    MidiInputCallback callback;
+    DWORD_PTR instance;
+    volatile LONG started;
+    volatile LONG closing;
+    HANDLE thread;
+    DWORD threadId;
+    HANDLE file;
+    DWORD startTime;
+    CRITICAL_SECTION deliveryLock; // held around every callback; stop takes it
+};
+
+struct OutputPort {
+    volatile LONG state;
+    int device;
+    volatile LONG sending;
+    volatile LONG closing;
+};
+
+Driver driver;
+INIT_ONCE driverOnce = INIT_ONCE_STATIC_INIT;
+InputPort inputPorts[kMaxPorts];
+OutputPort outputPorts[kMaxPorts];
+LONG inputPortCount;
+LONG outputPortCount;
+volatile LONG callbacksRunning;
+
+std::int64_t Ticks() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+void Record(FakeMidiEventKind kind, int device, std::uint32_t word, std::int64_t ticks = 0) {
+    if (driver.events == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    FakeMidiEvent event{kind, device, word, GetCurrentThreadId(), ticks != 0 ? ticks : Ticks()};
+    EnterCriticalSection(&driver.eventLock);
+    DWORD written = 0;
+    WriteFile(driver.events, &event, sizeof event, &written, nullptr);
+    LeaveCriticalSection(&driver.eventLock);
+}
+
+void Violation(FakeMidiViolation violation, int device) {
+    Record(EventViolation, device, violation);
+}
+
+void PathInFolder(char* path, const char* name) {
+    std::snprintf(path, MAX_PATH, "%s\\%s", driver.folder, name);
+}
+
+void ReadDevices() {
+    char path[MAX_PATH];
+    PathInFolder(path, "devices.txt");
+    std::FILE* list = std::fopen(path, "r");
+    if (list == nullptr) {
+        return;
+    }
+    char line[128];
+    while (std::fgets(line, sizeof line, list) != nullptr) {
+        line[std::strcspn(line, "\r\n")] = '\0';
+        char* name = std::strchr(line, ' ');
+        if (name == nullptr) {
+            continue;
+        }
+        *name++ = '\0';
+        const bool input = std::strncmp(line, "in", 2) == 0;
+        Device* devices = input ? driver.inputs : driver.outputs;
+        int& count = input ? driver.inputCount : driver.outputCount;
+        if (count == kMaxDevices) {
+            continue;
+        }
+        Device& device = devices[count++];
+        std::snprintf(device.name, sizeof device.name, "%s", name);
+        device.busy = std::strstr(line, "-busy") != nullptr;
+    }
+    std::fclose(list);
+}
+
+BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
+    InitializeCriticalSection(&driver.eventLock);
+    InitializeCriticalSection(&driver.portLock);
+    driver.events = INVALID_HANDLE_VALUE;
+    const DWORD length = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_DIR", driver.folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return TRUE; // no folder: no devices, nothing recorded
+    }
+    ReadDevices();
+    char path[MAX_PATH];
+    PathInFolder(path, "events.bin");
+    driver.events = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    Record(EventClockFrequency, -1, GetCurrentProcessId(), frequency.QuadPart);
+    return TRUE;
+}
+
+void EnsureDriver() {
+    InitOnceExecuteOnce(&driverOnce, StartDriver, nullptr, nullptr);
+}
+
+// Checks a handle the program passed in; records what is wrong with it.
+InputPort* FindInput(HMIDIIN handle) {
+    const UINT_PTR value = reinterpret_cast<UINT_PTR>(handle);
+    const LONG count = InterlockedCompareExchange(&inputPortCount, 0, 0);
+    if (value < kInputHandleBase || value >= kInputHandleBase + static_cast<UINT_PTR>(count)) {
+        Violation(ViolationUnknownHandle, -1);
+        return nullptr;
+    }
+    InputPort* port = &inputPorts[value - kInputHandleBase];
+    if (port->state != PortOpen) {
+        Violation(ViolationClosedHandle, port->device);
+        return nullptr;
+    }
+    return port;
+}
+
+OutputPort* FindOutput(HMIDIOUT handle) {
+    const UINT_PTR value = reinterpret_cast<UINT_PTR>(handle);
+    const LONG count = InterlockedCompareExchange(&outputPortCount, 0, 0);
+    if (value < kOutputHandleBase || value >= kOutputHandleBase + static_cast<UINT_PTR>(count)) {
+        Violation(ViolationUnknownHandle, -1);
+        return nullptr;
+    }
+    OutputPort* port = &outputPorts[value - kOutputHandleBase];
+    if (port->state != PortOpen) {
+        Violation(ViolationClosedHandle, port->device);
+        return nullptr;
+    }
+    return port;
+}
+
+HMIDIIN InputHandle(const InputPort* port) {
+    return reinterpret_cast<HMIDIIN>(kInputHandleBase + static_cast<UINT_PTR>(port - inputPorts));
+}
+
+void Deliver(InputPort& port, UINT kind, DWORD_PTR param1, DWORD_PTR param2) {
+    if (InterlockedIncrement(&callbacksRunning) > 1) {
+        Violation(ViolationConcurrentCallbacks, port.device);
+    }
+    port.callback(InputHandle(&port), kind, port.instance, param1, param2);
+    InterlockedDecrement(&callbacksRunning);
+}
+
+// The driver's delivery thread: polls the device's input file and hands each word to the
+// callback, one at a time and in order, while the port is started.
+DWORD WINAPI DeliveryThread(void* parameter) {
+    InputPort& port = *static_cast<InputPort*>(parameter);
+    static_assert(sizeof(DWORD) == 4);
+    DWORD words[1024];
+    DWORD carried = 0; // bytes of a word whose rest has not been written yet
+    unsigned char partial[4];
+    while (port.closing == 0) {
+        if (port.started == 0 || port.file == INVALID_HANDLE_VALUE) {
+            Sleep(1);
+            continue;
+        }
+        unsigned char bytes[sizeof words];
+        std::memcpy(bytes, partial, carried);
+        DWORD read = 0;
+        ReadFile(port.file, bytes + carried, sizeof bytes - carried, &read, nullptr);
+        const DWORD total = carried + read;
+        const DWORD wordCount = total / 4;
+        carried = total % 4;
+        std::memcpy(partial, bytes + wordCount * 4, carried);
+        if (wordCount == 0) {
+            Sleep(1);
+            continue;
+        }
+        std::memcpy(words, bytes, wordCount * 4);
+        for (DWORD i = 0; i < wordCount; ++i) {
+            EnterCriticalSection(&port.deliveryLock);
+            if (port.started == 0) {
+                LeaveCriticalSection(&port.deliveryLock);
+                break; // input that arrives while stopped is lost, as on a real port
+            }
+            Record(EventDelivered, port.device, words[i]);
+            Deliver(port, MIM_DATA, words[i], GetTickCount() - port.startTime);
+            LeaveCriticalSection(&port.deliveryLock);
+        }
+    }
+    return 0;
+}
+
+bool CalledFromCallback(const InputPort& port) {
+    return GetCurrentThreadId() == port.threadId;
+}
+
+void StopInput(InputPort& port) {
+    EnterCriticalSection(&port.deliveryLock);
+    port.started = 0;
+    LeaveCriticalSection(&port.deliveryLock);
+}
+
+bool InputDeviceOpen(int device) {
+    for (LONG i = 0; i < inputPortCount; ++i) {
+        if (inputPorts[i].state == PortOpen && inputPorts[i].device == device) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool OutputDeviceOpen(int device) {
+    for (LONG i = 0; i < outputPortCount; ++i) {
+        if (outputPorts[i].state == PortOpen && outputPorts[i].device == device) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void WaitMicroseconds(std::int64_t microseconds, volatile LONG* watch, int device) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    const std::int64_t end = Ticks() + frequency.QuadPart * microseconds / 1000000;
+    while (Ticks() < end) {
+        if (*watch != 0) {
+            Violation(ViolationSendDuringClose, device);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+UINT WINAPI midiInGetNumDevs() {
+    EnsureDriver();
+    return static_cast<UINT>(driver.inputCount);
+}
+
+UINT WINAPI midiOutGetNumDevs() {
+    EnsureDriver();
+    return static_cast<UINT>(driver.outputCount);
+}
+
+MMRESULT WINAPI midiInGetDevCapsA(UINT_PTR deviceId, LPMIDIINCAPSA caps, UINT size) {
+    EnsureDriver();
+    if (deviceId >= static_cast<UINT_PTR>(driver.inputCount)) {
+        return MMSYSERR_BADDEVICEID;
+    }
+    if (caps == nullptr || size < sizeof(MIDIINCAPSA)) {
+        return MMSYSERR_INVALPARAM;
+    }
+    std::memset(caps, 0, sizeof *caps);
+    caps->wMid = 0xFFFF; // no registered manufacturer
+    caps->vDriverVersion = 0x0100;
+    std::memcpy(caps->szPname, driver.inputs[deviceId].name, MAXPNAMELEN);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI midiOutGetDevCapsA(UINT_PTR deviceId, LPMIDIOUTCAPSA caps, UINT size) {
+    EnsureDriver();
+    if (deviceId >= static_cast<UINT_PTR>(driver.outputCount)) {
+        return MMSYSERR_BADDEVICEID;
+    }
+    if (caps == nullptr || size < sizeof(MIDIOUTCAPSA)) {
+        return MMSYSERR_INVALPARAM;
+    }
+    std::memset(caps, 0, sizeof *caps);
+    caps->wMid = 0xFFFF; // no registered manufacturer
+    caps->vDriverVersion = 0x0100;
+    caps->wTechnology = MOD_MIDIPORT;
+    caps->wChannelMask = 0xFFFF;
+    std::memcpy(caps->szPname, driver.outputs[deviceId].name, MAXPNAMELEN);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI midiInOpen(LPHMIDIIN handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance,
+                           DWORD flags) {
+    EnsureDriver();
+    const int device = static_cast<int>(deviceId);
+    MMRESULT result = MMSYSERR_NOERROR;
+    EnterCriticalSection(&driver.portLock);
+    if (handle == nullptr || (flags & CALLBACK_TYPEMASK) != CALLBACK_FUNCTION || callback == 0) {
+        result = MMSYSERR_INVALPARAM;
+    } else if (deviceId >= static_cast<UINT>(driver.inputCount)) {
+        result = MMSYSERR_BADDEVICEID;
+    } else if (driver.inputs[deviceId].busy || InputDeviceOpen(device)) {
+        result = MMSYSERR_ALLOCATED;
+    } else if (inputPortCount == kMaxPorts) {
+        result = MMSYSERR_NOMEM;
+    }
+    if (result != MMSYSERR_NOERROR) {
+        LeaveCriticalSection(&driver.portLock);
+        if (handle != nullptr) {
+            *handle = nullptr;
+        }
+        Record(EventInputOpenFailed, device, result);
+        return result;
+    }
+    InputPort& port = inputPorts[inputPortCount];
+    port.device = device;
+    port.callback = reinterpret_cast<MidiInputCallback>(callback);
+    port.instance = instance;
+    port.started = 0;
+    port.closing = 0;
+    port.file = INVALID_HANDLE_VALUE;
+    InitializeCriticalSection(&port.deliveryLock);
+    port.state = PortOpen;
+    InterlockedIncrement(&inputPortCount);
+    LeaveCriticalSection(&driver.portLock);
+
+    *handle = InputHandle(&port);
+    Record(EventInputOpened, device, 0);
+    Record(EventCallbackOpen, device, MIM_OPEN);
+    Deliver(port, MIM_OPEN, 0, 0);
+    port.thread = CreateThread(nullptr, 0, DeliveryThread, &port, 0, &port.threadId);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI midiInStart(HMIDIIN handle) {
+    EnsureDriver();
+    InputPort* port = FindInput(handle);
+    if (port == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (port->file == INVALID_HANDLE_VALUE) {
+        char name[32];
+        char path[MAX_PATH];
+        std::snprintf(name, sizeof name, "input-%d.bin", port->device);
+        PathInFolder(path, name);
+        port->file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Only what is played after the start reaches the program.
+        SetFilePointer(port->file, 0, nullptr, FILE_END);
+    }
+    port->startTime = GetTickCount();
+    port->started = 1;
+    Record(EventInputStarted, port->device, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI midiInStop(HMIDIIN handle) {
+    EnsureDriver();
+    InputPort* port = FindInput(handle);
+    if (port == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (CalledFromCallback(*port)) {
+        Violation(ViolationInputCallFromCallback, port->device);
+    }
+    StopInput(*port);
+    Record(EventInputStopped, port->device, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI midiInClose(HMIDIIN handle) {
+    EnsureDriver();
+    InputPort* port = FindInput(handle);
+    if (port == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (CalledFromCallback(*port)) {
+        Violation(ViolationInputCallFromCallback, port->device);
+        return MMSYSERR_ERROR;
+    }
+    StopInput(*port);
+    port->closing = 1;
+    WaitForSingleObject(port->thread, INFINITE);
+    CloseHandle(port->thread);
+    if (port->file != INVALID_HANDLE_VALUE) {
+        CloseHandle(port->file);
+    }
+    Record(EventCallbackClose, port->device, MIM_CLOSE);
+    Deliver(*port, MIM_CLOSE, 0, 0);
+    EnterCriticalSection(&driver.portLock);
+    port->state = PortClosed;
+    LeaveCriticalSection(&driver.portLock);
+    Record(EventInputClosed, port->device, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR,
+                            DWORD flags) {
+    EnsureDriver();
+    // The mapper stands in for the default device; it exists while any output exists.
+    const int device = deviceId == MIDI_MAPPER ? -1 : static_cast<int>(deviceId);
+    MMRESULT result = MMSYSERR_NOERROR;
+    EnterCriticalSection(&driver.portLock);
+    if (handle == nullptr || (flags & CALLBACK_TYPEMASK) != CALLBACK_NULL || callback != 0) {
+        result = MMSYSERR_INVALPARAM;
+    } else if (device == -1 ? driver.outputCount == 0
+                            : deviceId >= static_cast<UINT>(driver.outputCount)) {
+        result = MMSYSERR_BADDEVICEID;
+    } else if ((device >= 0 && driver.outputs[device].busy) || OutputDeviceOpen(device)) {
+        result = MMSYSERR_ALLOCATED;
+    } else if (outputPortCount == kMaxPorts) {
+        result = MMSYSERR_NOMEM;
+    }
+    if (result != MMSYSERR_NOERROR) {
+        LeaveCriticalSection(&driver.portLock);
+        if (handle != nullptr) {
+            *handle = nullptr;
+        }
+        Record(EventOutputOpenFailed, device, result);
+        return result;
+    }
+    OutputPort& port = outputPorts[outputPortCount];
+    port.device = device;
+    port.sending = 0;
+    port.closing = 0;
+    port.state = PortOpen;
+    InterlockedIncrement(&outputPortCount);
+    LeaveCriticalSection(&driver.portLock);
+    *handle =
+        reinterpret_cast<HMIDIOUT>(kOutputHandleBase + static_cast<UINT_PTR>(&port - outputPorts));
+    Record(EventOutputOpened, device, 0);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
+    EnsureDriver();
+    OutputPort* port = FindOutput(handle);
+    if (port == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    InterlockedIncrement(&port->sending);
+    if (port->closing != 0) {
+        Violation(ViolationSendDuringClose, port->device);
+    }
+    Record(EventSent, port->device, message);
+    InterlockedDecrement(&port->sending);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WINAPI midiOutClose(HMIDIOUT handle) {
+    EnsureDriver();
+    OutputPort* port = FindOutput(handle);
+    if (port == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    port->closing = 1;
+    if (port->sending != 0) {
+        Violation(ViolationSendDuringClose, port->device);
+    } else {
+        // Hold the close open for a moment, so that a send racing it is caught.
+        WaitMicroseconds(200, &port->sending, port->device);
+    }
+    EnterCriticalSection(&driver.portLock);
+    port->state = PortClosed;
+    LeaveCriticalSection(&driver.portLock);
+    Record(EventOutputClosed, port->device, 0);
+    return MMSYSERR_NOERROR;
+}
+
+} // extern "C"

@@ -1,0 +1,41 @@
+// The record layout the virtual MIDI driver writes and the test harness reads back.
+#pragma once
+
+#include <cstdint>
+
+// One fixed-size record per event, appended to "events.bin" in the driver's folder.
+struct FakeMidiEvent {
+    std::uint32_t kind;
+    std::int32_t device; // device index; -1 for the output mapper
+    std::uint32_t word;  // the message, or a result or violation code
+    std::uint32_t thread;
+    std::int64_t ticks; // QueryPerformanceCounter
+};
+static_assert(sizeof(FakeMidiEvent) == 24);
+
+enum FakeMidiEventKind : std::uint32_t {
+    EventClockFrequency = 1, // ticks holds the counter's frequency; first record of the file
+    EventInputOpened = 2,
+    EventInputOpenFailed = 3, // word: result code
+    EventInputStarted = 4,
+    EventInputStopped = 5,
+    EventInputClosed = 6,
+    EventOutputOpened = 7,
+    EventOutputOpenFailed = 8,
+    EventOutputClosed = 9,
+    EventDelivered = 10, // just before the MIM_DATA callback
+    EventSent = 11,      // midiOutShortMsg on an open port
+    EventViolation = 12, // word: FakeMidiViolation
+    EventCallbackOpen = 13,
+    EventCallbackClose = 14,
+};
+
+enum FakeMidiViolation : std::uint32_t {
+    ViolationUnknownHandle = 1,
+    ViolationClosedHandle = 2,
+    ViolationSendDuringClose = 3,
+    ViolationCallbackAfterStop = 4,
+    ViolationConcurrentCallbacks = 5,
+    ViolationInputCallFromCallback = 6,
+    ViolationBadCallbackKind = 7,
+};

@@ -1,0 +1,50 @@
+"""The base of every end-to-end test group: one Xvfb display and wineserver per group, a
+screenshot of the screen whenever a test fails, and no driver contract violation, ever."""
+import re
+import sys
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+
+
+class PanelTestCase(unittest.TestCase):
+    display = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.display = harness.Display()
+        cls.display.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.display.stop()
+
+    def setUp(self):
+        self.runs = []
+
+    def tearDown(self):
+        if not self._outcome.success and self.runs:
+            name = re.sub(r"[^A-Za-z0-9_.]", "_", self.id())
+            path = harness.FAILURES / f"{name}.png"
+            self.runs[-1].screenshot(path)
+            print(f"\nscreenshot of the failure: {path}", file=sys.stderr)
+        violations = [v for run in self.runs for v in run.violations()]
+        for run in self.runs:
+            run.cleanup()
+        self.assertEqual(violations, [], "driver contract violations")
+
+    def launch(self, settings=None, **options):
+        run = harness.Quorvel(self.display, settings, **options)
+        self.runs.append(run)
+        return run.start()
+
+    def launch_to_panel(self, settings=None, **options):
+        run = self.launch(settings, **options)
+        run.wait_panel()
+        return run
+
+    def assertClosesWithSettings(self, run, expected):
+        self.assertEqual(run.close(), 0)
+        self.assertEqual(list(run.settings_bytes()), list(expected))

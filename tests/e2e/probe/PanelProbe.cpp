@@ -1,0 +1,143 @@
+// Reads the running panel's state from outside, for the end-to-end tests: list selections,
+// check states, control rectangles, the focused control, an open drop-down list and the text
+// of a message box. It only reads; every action on the panel is real X input from the harness.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const int kControlIds[] = {1003, 1004, 1007, 1008, 1009, 1010, 1011, 1012, 1017, 1018, 1019,
+                           1020, 1021, 1022, 1023, 1024, 1013, 1025, 1026, 1027, 1005};
+const int kListIds[] = {1003, 1004, 1005};
+const int kCheckboxIds[] = {1013, 1025};
+
+HWND FindPanel() {
+    return FindWindowA("#32770", "Quorvel");
+}
+
+int ControlIdOf(HWND panel, HWND window) {
+    // The focus may be on a combo box's edit field: report the combo box.
+    while (window != nullptr && GetParent(window) != panel) {
+        window = GetParent(window);
+    }
+    return window != nullptr ? GetDlgCtrlID(window) : 0;
+}
+
+void PrintState(HWND panel) {
+    POINT origin{0, 0};
+    ClientToScreen(panel, &origin);
+    RECT client;
+    GetClientRect(panel, &client);
+    std::printf("client %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    for (int id : kControlIds) {
+        HWND control = GetDlgItem(panel, id);
+        RECT rect;
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&rect), 2);
+        char text[64] = "";
+        GetWindowTextA(control, text, sizeof text);
+        std::printf("control %d %ld %ld %ld %ld %s\n", id, rect.left, rect.top, rect.right,
+                    rect.bottom, text);
+    }
+    for (int id : kListIds) {
+        HWND list = GetDlgItem(panel, id);
+        const LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+        std::printf("selection %d %ld\n", id,
+                    static_cast<long>(SendMessageA(list, CB_GETCURSEL, 0, 0)));
+        for (LRESULT item = 0; item < count; ++item) {
+            // Wine hands the text between processes in its wide form only.
+            wchar_t wide[256] = L"";
+            SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(item),
+                         reinterpret_cast<LPARAM>(wide));
+            char text[256] = "";
+            WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+            std::printf("item %d %ld %s\n", id, static_cast<long>(item), text);
+        }
+    }
+    for (int id : kCheckboxIds) {
+        std::printf("check %d %ld\n", id,
+                    static_cast<long>(SendMessageA(GetDlgItem(panel, id), BM_GETCHECK, 0, 0)));
+    }
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &info);
+    std::printf("focus %d\n", ControlIdOf(panel, info.hwndFocus));
+}
+
+struct Found {
+    const char* className;
+    HWND except;
+    HWND window;
+};
+
+BOOL CALLBACK FindVisibleOfClass(HWND window, LPARAM parameter) {
+    Found& found = *reinterpret_cast<Found*>(parameter);
+    char name[64];
+    GetClassNameA(window, name, sizeof name);
+    if (window != found.except && IsWindowVisible(window) &&
+        std::strcmp(name, found.className) == 0) {
+        found.window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTopLevel(const char* className, HWND except) {
+    Found found{className, except, nullptr};
+    EnumWindows(FindVisibleOfClass, reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
+BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
+    char name[32];
+    GetClassNameA(child, name, sizeof name);
+    char text[512] = "";
+    GetWindowTextA(child, text, sizeof text);
+    if (_stricmp(name, "Static") == 0 && text[0] != '\0') {
+        std::printf("text %s\n", text);
+    }
+    return TRUE;
+}
+
+void PrintMessageBox(HWND panel) {
+    HWND box = FindTopLevel("#32770", panel);
+    if (box == nullptr) {
+        std::printf("box none\n");
+        return;
+    }
+    char caption[256] = "";
+    GetWindowTextA(box, caption, sizeof caption);
+    std::printf("box %s\n", caption);
+    EnumChildWindows(box, PrintStaticText, 0);
+}
+
+void PrintDropDown() {
+    HWND list = FindTopLevel("ComboLBox", nullptr);
+    if (list == nullptr) {
+        std::printf("dropdown none\n");
+        return;
+    }
+    RECT rect;
+    GetWindowRect(list, &rect);
+    std::printf("dropdown %ld %ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom,
+                static_cast<long>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0)));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const char* command = argc > 1 ? argv[1] : "state";
+    HWND panel = FindPanel();
+    std::printf("panel %d\n", panel != nullptr ? 1 : 0);
+    if (std::strcmp(command, "box") == 0) {
+        PrintMessageBox(panel);
+    } else if (std::strcmp(command, "dropdown") == 0) {
+        PrintDropDown();
+    } else if (panel != nullptr) {
+        PrintState(panel);
+    }
+    std::fflush(stdout);
+    return 0;
+}
