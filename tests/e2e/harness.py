@@ -306,6 +306,17 @@ class Quorvel:
         return wait_until(lambda: (lambda s: s if len(s) >= count else None)(self.sent(since=since)),
                           timeout, 0.05, f"{count} sent messages")
 
+    def settled_sent(self, count, since=0, timeout=10, quiet=0.3):
+        """Everything sent since the mark once `count` messages are there and nothing more
+        has come for `quiet` seconds: a stray extra message is caught, not missed."""
+        self.wait_sent(count, since, timeout)
+        while True:
+            before = len(self.sent(since=since))
+            time.sleep(quiet)
+            after = self.sent(since=since)
+            if len(after) == before:
+                return after
+
     def wait_started(self, since=0, timeout=10):
         wait_until(lambda: any(name == "in-start" for name, _ in self.port_events(since)),
                    timeout, 0.05, "the input port to start")

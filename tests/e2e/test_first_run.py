@@ -40,12 +40,12 @@ class FirstRun(PanelTestCase):
                     cc(51, 64), cc(52, 0), cc(53, 64), cc(54, 64), cc(55, 64), cc(56, 64),
                     cc(98, 119), cc(38, 31), cc(40, 0), cc(41, 0), cc(42, 0), cc(43, 0),
                     cc(44, 0), cc(48, 65)]
-        self.assertEqual(run.wait_sent(len(expected), mark), expected)
+        self.assertEqual(run.settled_sent(len(expected), mark), expected)
 
         mark = run.mark()
         run.click(WHEEL_UP)
         run.click(WHEEL_DOWN)
-        self.assertEqual(run.wait_sent(2, mark), [cc(47, 65), cc(48, 65)])
+        self.assertEqual(run.settled_sent(2, mark), [cc(47, 65), cc(48, 65)])
         self.assertEqual(run.sent(since=mark, device=1), [cc(47, 65), cc(48, 65)])
         self.assertClosesWithSettings(run, [0, 1, 1, 1, 1])
 
