@@ -19,11 +19,11 @@ test: build
 
 VERSION := $(shell grep -o "Quorvel VERSION [0-9.]*" CMakeLists.txt | cut -d " " -f 3)
 
-# Builds the program and starts the x86_64 build under Wine (on Xvfb when no display is set).
-# On Windows, run build/win32/Quorvel.exe directly.
+# Builds the program and runs the demo: the x86_64 build under Wine between two virtual MIDI
+# devices (on Xvfb when no display is set). On Windows, run build/win32/Quorvel.exe directly.
 run: deps
 	cmake --preset win64 >/dev/null && cmake --build --preset win64
-	tools/run-under-wine.sh
+	python3 tools/demo.py
 
 # The 32-bit product and the README, packed for Windows users.
 dist: deps
@@ -36,6 +36,7 @@ dist: deps
 
 bench: build
 	ctest --preset bench
+	ctest --preset win64-bench
 
 # A long fuzzing session for every fuzz target (FUZZ_SECONDS each).
 fuzz-long: build

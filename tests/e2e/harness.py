@@ -67,12 +67,18 @@ def xdotool(*arguments):
 class Display:
     """An Xvfb display and a persistent wineserver for one group of tests."""
 
-    def __init__(self):
+    def __init__(self, use_current=False):
         self.process = None
         self.environment = None
+        self.use_current = use_current and bool(os.environ.get("DISPLAY"))
 
     def start(self):
         ensure_prefix()
+        if self.use_current:
+            self.environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
+                                    WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml=")
+            self.start_wineserver()
+            return
         number = 100
         while Path(f"/tmp/.X11-unix/X{number}").exists() or Path(f"/tmp/.X{number}-lock").exists():
             number += 1
@@ -86,11 +92,23 @@ class Display:
                                           capture_output=True).returncode == 0,
                    what="Xvfb")
         os.environ["DISPLAY"] = self.environment["DISPLAY"]
-        subprocess.run([WINESERVER, "-p"], env=self.environment, check=False)
+        self.start_wineserver()
+
+    def start_wineserver(self):
+        # A server left by an earlier run would still talk to that run's display.
+        quiet = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+        subprocess.run([WINESERVER, "-k"], env=self.environment, check=False, **quiet)
+        subprocess.run([WINESERVER, "-w"], env=self.environment, check=False, **quiet)
+        # Wine's own services start with the first process and keep whatever output handles
+        # they inherit: give them none of ours, or a reader of ours would wait for them.
+        subprocess.run([WINESERVER, "-p"], env=self.environment, check=False, **quiet)
+        subprocess.run([WINE64, str(BUILD / "panel_probe.exe"), "box"], env=self.environment,
+                       check=False, timeout=120, **quiet)
 
     def stop(self):
-        subprocess.run([WINESERVER, "-k"], env=self.environment, check=False,
-                       capture_output=True)
+        for option in ("-k", "-w"):
+            subprocess.run([WINESERVER, option], env=self.environment, check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if self.process:
             self.process.terminate()
             self.process.wait(10)
@@ -102,7 +120,8 @@ def ensure_prefix():
         environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
                            WINEDLLOVERRIDES="mscoree,mshtml=")
         environment.pop("DISPLAY", None)
-        subprocess.run([WINE64, "wineboot", "-i"], env=environment, capture_output=True,
+        subprocess.run([WINE64, "wineboot", "-i"], env=environment, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL,
                        check=False, timeout=300)
         subprocess.run([WINESERVER, "-w"], env=environment, check=False, timeout=300)
 
@@ -162,9 +181,13 @@ class Quorvel:
 
     # ---- the probe --------------------------------------------------------------------------
     def probe(self, command="state"):
-        output = subprocess.run([WINE64, str(BUILD / "panel_probe.exe"), command],
-                                env=self.display.environment, capture_output=True, text=True,
-                                timeout=60).stdout
+        # Through a file, not a pipe: see Display.start_wineserver.
+        with tempfile.TemporaryFile(mode="w+") as answer:
+            subprocess.run([WINE64, str(BUILD / "panel_probe.exe"), command],
+                           env=self.display.environment, stdout=answer,
+                           stderr=subprocess.DEVNULL, timeout=60, check=False)
+            answer.seek(0)
+            output = answer.read()
         state = {"controls": {}, "selection": {}, "items": {}, "check": {}, "text": []}
         for line in output.splitlines():
             key, _, rest = line.partition(" ")
@@ -261,10 +284,11 @@ class Quorvel:
         self.key("alt+F4")
         return self.wait_exit(timeout)
 
-    def screenshot(self, path):
+    def screenshot(self, path, panel_only=False):
         Path(path).parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["import", "-window", "root", str(path)], env=self.display.environment,
-                       check=False, capture_output=True)
+        window = self.panel_window if panel_only and self.panel_window else "root"
+        subprocess.run(["import", "-window", window, str(path)], env=self.display.environment,
+                       check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     # ---- the virtual driver -----------------------------------------------------------------
     def inject(self, device, words):
