@@ -9,14 +9,6 @@ namespace {
 
 using Messages = std::vector<ShortMessage>;
 
-TEST(Roads, DrumStatusReportFromTheDevice) {
-    ResetEngineForTest();
-    EXPECT_EQ(
-        Feed({CC(99, 0), CC(98, 120), CC(6, 1), CC(38, 5)}),
-        (Messages{CC(99, 0), CC(98, 120), CC(6, 1), CC(57, 0), CC(58, 64), CC(38, 5), CC(50, 0),
-                  CC(51, 64), CC(52, 0), CC(53, 64), CC(54, 64), CC(55, 64), CC(56, 64)}));
-}
-
 TEST(Roads, LearnCatalogueMatchesThePartKeysAndWheel) {
     const struct {
         LearnControl control;

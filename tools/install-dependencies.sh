@@ -3,7 +3,7 @@
 # Usage: tools/install-dependencies.sh [build|wine|all]
 set -euo pipefail
 
-build_packages=(cmake make python3 clang clang-format libclang-rt-14-dev libgtest-dev
+build_packages=(cmake make file python3 clang clang-format libclang-rt-14-dev libgtest-dev
                 libbenchmark-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 wine_packages=(wine64 xvfb xdotool imagemagick x11-utils)
 
