@@ -146,14 +146,15 @@ void EnsureDriver() {
 }
 
 // Checks a handle the program passed in; records what is wrong with it.
-InputPort* FindInput(HMIDIIN handle) {
+template <typename Port>
+Port* FindPort(Port* ports, const volatile LONG& portCount, UINT_PTR handleBase, void* handle) {
     const UINT_PTR value = reinterpret_cast<UINT_PTR>(handle);
-    const LONG count = InterlockedCompareExchange(&inputPortCount, 0, 0);
-    if (value < kInputHandleBase || value >= kInputHandleBase + static_cast<UINT_PTR>(count)) {
+    const LONG count = portCount;
+    if (value < handleBase || value >= handleBase + static_cast<UINT_PTR>(count)) {
         Violation(ViolationUnknownHandle, -1);
         return nullptr;
     }
-    InputPort* port = &inputPorts[value - kInputHandleBase];
+    Port* port = &ports[value - handleBase];
     if (port->state != PortOpen) {
         Violation(ViolationClosedHandle, port->device);
         return nullptr;
@@ -161,19 +162,12 @@ InputPort* FindInput(HMIDIIN handle) {
     return port;
 }
 
+InputPort* FindInput(HMIDIIN handle) {
+    return FindPort(inputPorts, inputPortCount, kInputHandleBase, handle);
+}
+
 OutputPort* FindOutput(HMIDIOUT handle) {
-    const UINT_PTR value = reinterpret_cast<UINT_PTR>(handle);
-    const LONG count = InterlockedCompareExchange(&outputPortCount, 0, 0);
-    if (value < kOutputHandleBase || value >= kOutputHandleBase + static_cast<UINT_PTR>(count)) {
-        Violation(ViolationUnknownHandle, -1);
-        return nullptr;
-    }
-    OutputPort* port = &outputPorts[value - kOutputHandleBase];
-    if (port->state != PortOpen) {
-        Violation(ViolationClosedHandle, port->device);
-        return nullptr;
-    }
-    return port;
+    return FindPort(outputPorts, outputPortCount, kOutputHandleBase, handle);
 }
 
 HMIDIIN InputHandle(const InputPort* port) {
@@ -238,22 +232,26 @@ void StopInput(InputPort& port) {
     LeaveCriticalSection(&port.deliveryLock);
 }
 
-bool InputDeviceOpen(int device) {
-    for (LONG i = 0; i < inputPortCount; ++i) {
-        if (inputPorts[i].state == PortOpen && inputPorts[i].device == device) {
+// This driver's devices take one client at a time, this process included.
+template <typename Port>
+bool DeviceOpen(const Port* ports, LONG portCount, int device) {
+    for (LONG i = 0; i < portCount; ++i) {
+        if (ports[i].state == PortOpen && ports[i].device == device) {
             return true;
         }
     }
     return false;
 }
 
-bool OutputDeviceOpen(int device) {
-    for (LONG i = 0; i < outputPortCount; ++i) {
-        if (outputPorts[i].state == PortOpen && outputPorts[i].device == device) {
-            return true;
-        }
+// The end of every failed open: the platform hands back no handle.
+template <typename Handle>
+MMRESULT FailOpen(Handle* handle, FakeMidiEventKind kind, int device, MMRESULT result) {
+    LeaveCriticalSection(&driver.portLock);
+    if (handle != nullptr) {
+        *handle = nullptr;
     }
-    return false;
+    Record(kind, device, result);
+    return result;
 }
 
 void WaitMicroseconds(std::int64_t microseconds, volatile LONG* watch, int device) {
@@ -324,18 +322,13 @@ MMRESULT WINAPI midiInOpen(LPHMIDIIN handle, UINT deviceId, DWORD_PTR callback, 
         result = MMSYSERR_INVALPARAM;
     } else if (deviceId >= static_cast<UINT>(driver.inputCount)) {
         result = MMSYSERR_BADDEVICEID;
-    } else if (driver.inputs[deviceId].busy || InputDeviceOpen(device)) {
+    } else if (driver.inputs[deviceId].busy || DeviceOpen(inputPorts, inputPortCount, device)) {
         result = MMSYSERR_ALLOCATED;
     } else if (inputPortCount == kMaxPorts) {
         result = MMSYSERR_NOMEM;
     }
     if (result != MMSYSERR_NOERROR) {
-        LeaveCriticalSection(&driver.portLock);
-        if (handle != nullptr) {
-            *handle = nullptr;
-        }
-        Record(EventInputOpenFailed, device, result);
-        return result;
+        return FailOpen(handle, EventInputOpenFailed, device, result);
     }
     InputPort& port = inputPorts[inputPortCount];
     port.device = device;
@@ -431,18 +424,14 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback
     } else if (device == -1 ? driver.outputCount == 0
                             : deviceId >= static_cast<UINT>(driver.outputCount)) {
         result = MMSYSERR_BADDEVICEID;
-    } else if ((device >= 0 && driver.outputs[device].busy) || OutputDeviceOpen(device)) {
+    } else if ((device >= 0 && driver.outputs[device].busy) ||
+               DeviceOpen(outputPorts, outputPortCount, device)) {
         result = MMSYSERR_ALLOCATED;
     } else if (outputPortCount == kMaxPorts) {
         result = MMSYSERR_NOMEM;
     }
     if (result != MMSYSERR_NOERROR) {
-        LeaveCriticalSection(&driver.portLock);
-        if (handle != nullptr) {
-            *handle = nullptr;
-        }
-        Record(EventOutputOpenFailed, device, result);
-        return result;
+        return FailOpen(handle, EventOutputOpenFailed, device, result);
     }
     OutputPort& port = outputPorts[outputPortCount];
     port.device = device;
