@@ -12,18 +12,22 @@ build: deps
 	cmake --preset win32 >/dev/null && cmake --build --preset win32
 	cmake --preset win64 >/dev/null && cmake --build --preset win64
 
+# The Wine runs prove the 32-bit product where this machine runs 32-bit processes, and the
+# x86_64 build of the same sources where it does not; pick-wine-build.sh says which, and why.
 test: build
 	ctest --preset host
-	ctest --preset win32 --no-tests=ignore
-	ctest --preset win64 --no-tests=ignore
+	ctest --preset win32 -L windows
+	ctest --preset win64 -L windows
+	wine_build=$$(tools/pick-wine-build.sh) && ctest --preset $$wine_build -L e2e
 
 VERSION := $(shell grep -o "Quorvel VERSION [0-9.]*" CMakeLists.txt | cut -d " " -f 3)
 
-# Builds the program and runs the demo: the x86_64 build under Wine between two virtual MIDI
-# devices (on Xvfb when no display is set). On Windows, run build/win32/Quorvel.exe directly.
+# Builds the program and runs the demo under Wine between two virtual MIDI devices (on Xvfb
+# when no display is set). On Windows, run build/win32/Quorvel.exe directly.
 run: deps
-	cmake --preset win64 >/dev/null && cmake --build --preset win64
-	python3 tools/demo.py
+	wine_build=$$(tools/pick-wine-build.sh) && \
+	    cmake --preset $$wine_build >/dev/null && cmake --build --preset $$wine_build && \
+	    QUORVEL_BUILD_DIR=$(CURDIR)/build/$$wine_build python3 tools/demo.py
 
 # The 32-bit product and the README, packed for Windows users.
 dist: deps
@@ -36,7 +40,7 @@ dist: deps
 
 bench: build
 	ctest --preset bench
-	ctest --preset win64-bench
+	wine_build=$$(tools/pick-wine-build.sh) && ctest --preset $$wine_build-bench
 
 # A long fuzzing session for every fuzz target (FUZZ_SECONDS each).
 fuzz-long: build

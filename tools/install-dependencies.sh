@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Quorvel need, only those missing.
+# Installs the Debian packages that building and testing Quorvel need, only those missing, and
+# never their recommendations: every package is named here on purpose.
 # Usage: tools/install-dependencies.sh [build|wine|all]
 set -euo pipefail
 
-build_packages=(cmake make file python3 clang clang-format libclang-rt-14-dev libgtest-dev
+build_packages=(cmake make python3 clang clang-format libclang-rt-14-dev libgtest-dev
                 libbenchmark-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64)
-wine_packages=(wine64 xvfb xdotool imagemagick x11-utils)
+# Wine's 64-bit loader and server, its own fonts for the panel's text, a virtual display, X
+# input, screenshots (imagemagick) and the display check (x11-utils).
+wine_packages=(wine64 fonts-wine xvfb xdotool imagemagick x11-utils)
+# The 32-bit loader that runs the product, and the i386 X extension libraries that the 64-bit
+# loader finds on the machine too, so that both draw and take input alike.
+wine32_packages=(wine32:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
+                 libxcomposite1:i386 libxinerama1:i386 libxfixes3:i386)
 
 case "${1:-all}" in
     build) wanted=("${build_packages[@]}") ;;
@@ -14,20 +21,44 @@ case "${1:-all}" in
     *) echo "usage: $0 [build|wine|all]" >&2; exit 2 ;;
 esac
 
-missing=()
-for package in "${wanted[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing missing packages: ${missing[*]}"
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-    command -v sudo >/dev/null || { echo "Run as root, or install: ${missing[*]}" >&2; exit 1; }
     sudo=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+missing_of() {
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            echo "$package"
+    done
+}
+
+install() {
+    echo "Installing missing packages: $*"
+    if [ ${#sudo[@]} -gt 0 ] && ! command -v sudo >/dev/null; then
+        echo "Run as root, or install: $*" >&2
+        return 1
+    fi
+    "${sudo[@]}" apt-get update -qq &&
+        "${sudo[@]}" apt-get install -y -qq --no-install-recommends "$@"
+}
+
+mapfile -t missing < <(missing_of "${wanted[@]}")
+[ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
+
+[ "${1:-all}" = build ] && exit 0
+mapfile -t missing < <(missing_of "${wine32_packages[@]}")
+[ ${#missing[@]} -eq 0 ] && exit 0
+# A machine that refuses 32-bit processes may fail here, in a maintainer script that runs a
+# 32-bit program. The x86_64 build is then what the Wine runs prove, so go on without them,
+# and leave no half-configured i386 package behind to break the next install.
+if ! { dpkg --print-foreign-architectures | grep -qx i386 ||
+       "${sudo[@]}" dpkg --add-architecture i386; } || ! install "${missing[@]}"; then
+    echo "Could not install the 32-bit Wine (${missing[*]}); the Wine runs will use the x86_64 build."
+    mapfile -t broken < <(dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' |
+                          awk 'substr($1, 2, 1) !~ /[inc]/ && $2 ~ /:i386$/ { print $2 }')
+    [ ${#broken[@]} -eq 0 ] || "${sudo[@]}" dpkg --remove --force-depends "${broken[@]}" || true
+fi
+exit 0

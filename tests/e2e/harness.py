@@ -1,6 +1,7 @@
 """Drives the real Quorvel.exe under Wine for the end-to-end tests and the demo: an Xvfb
 display, the virtual MIDI driver's folder, real X input through xdotool, and the panel probe
-for reading the panel's state. Only the 64-bit Wine loader is used."""
+for reading the panel's state. The build it runs (build/win32, the product, or build/win64
+where the machine runs no 32-bit processes) is chosen by QUORVEL_BUILD_DIR."""
 import os
 import shutil
 import struct
@@ -10,10 +11,11 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-BUILD = Path(os.environ.get("QUORVEL_BUILD_DIR", ROOT / "build" / "win64"))
+BUILD = Path(os.environ.get("QUORVEL_BUILD_DIR", ROOT / "build" / "win32"))
 PREFIX = Path(os.environ.get("QUORVEL_WINE_PREFIX", ROOT / "build" / "wine-prefix"))
 FAILURES = ROOT / "build" / "e2e-failures"
-WINE64 = "/usr/lib/wine/wine64"
+# The loader that matches the build; both share the one 64-bit prefix and its server.
+WINE = "/usr/lib/wine/wine" if BUILD.name == "win32" else "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver64"
 
 EVENT = struct.Struct("<IiIIq")
@@ -73,10 +75,10 @@ class Display:
         self.use_current = use_current and bool(os.environ.get("DISPLAY"))
 
     def start(self):
-        ensure_prefix()
         if self.use_current:
             self.environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
                                     WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml=")
+            ensure_prefix(self.environment)
             self.start_wineserver()
             return
         number = 100
@@ -92,6 +94,7 @@ class Display:
                                           capture_output=True).returncode == 0,
                    what="Xvfb")
         os.environ["DISPLAY"] = self.environment["DISPLAY"]
+        ensure_prefix(self.environment)
         self.start_wineserver()
 
     def start_wineserver(self):
@@ -102,7 +105,7 @@ class Display:
         # Wine's own services start with the first process and keep whatever output handles
         # they inherit: give them none of ours, or a reader of ours would wait for them.
         subprocess.run([WINESERVER, "-p"], env=self.environment, check=False, **quiet)
-        subprocess.run([WINE64, str(BUILD / "panel_probe.exe"), "box"], env=self.environment,
+        subprocess.run([WINE, str(BUILD / "panel_probe.exe"), "box"], env=self.environment,
                        check=False, timeout=120, **quiet)
 
     def stop(self):
@@ -114,13 +117,13 @@ class Display:
             self.process.wait(10)
 
 
-def ensure_prefix():
+def ensure_prefix(display_environment):
+    # Made on the display: a prefix made without one leaves a desktop process behind that
+    # every later program waits on.
     if not (PREFIX / "system.reg").exists():
         PREFIX.parent.mkdir(parents=True, exist_ok=True)
-        environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
-                           WINEDLLOVERRIDES="mscoree,mshtml=")
-        environment.pop("DISPLAY", None)
-        subprocess.run([WINE64, "wineboot", "-i"], env=environment, stdout=subprocess.DEVNULL,
+        environment = dict(display_environment, WINEDLLOVERRIDES="mscoree,mshtml=")
+        subprocess.run([WINE, "wineboot", "-i"], env=environment, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL,
                        check=False, timeout=300)
         subprocess.run([WINESERVER, "-w"], env=environment, check=False, timeout=300)
@@ -156,7 +159,7 @@ class Quorvel:
     def start(self, arguments=()):
         environment = dict(self.display.environment,
                            QUORVEL_FAKE_MIDI_DIR=windows_path(self.midi))
-        self.process = subprocess.Popen([WINE64, str(BUILD / self.program_name), *arguments],
+        self.process = subprocess.Popen([WINE, str(BUILD / self.program_name), *arguments],
                                         cwd=self.folder, env=environment,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
@@ -183,7 +186,7 @@ class Quorvel:
     def probe(self, command="state"):
         # Through a file, not a pipe: see Display.start_wineserver.
         with tempfile.TemporaryFile(mode="w+") as answer:
-            subprocess.run([WINE64, str(BUILD / "panel_probe.exe"), command],
+            subprocess.run([WINE, str(BUILD / "panel_probe.exe"), command],
                            env=self.display.environment, stdout=answer,
                            stderr=subprocess.DEVNULL, timeout=60, check=False)
             answer.seek(0)

@@ -8,8 +8,9 @@
 
 namespace {
 
-const int kControlIds[] = {1003, 1004, 1007, 1008, 1009, 1010, 1011, 1012, 1017, 1018, 1019,
-                           1020, 1021, 1022, 1023, 1024, 1013, 1025, 1026, 1027, 1005};
+// The background picture (-1) first, then every control in tab order.
+const int kControlIds[] = {-1,   1003, 1004, 1007, 1008, 1009, 1010, 1011, 1012, 1017, 1018,
+                           1019, 1020, 1021, 1022, 1023, 1024, 1013, 1025, 1026, 1027, 1005};
 const int kListIds[] = {1003, 1004, 1005};
 const int kCheckboxIds[] = {1013, 1025};
 
@@ -37,7 +38,9 @@ void PrintState(HWND panel) {
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&rect), 2);
         char text[64] = "";
-        GetWindowTextA(control, text, sizeof text);
+        if (id != -1) { // the picture's text is its resource ordinal, not text
+            GetWindowTextA(control, text, sizeof text);
+        }
         std::printf("control %d %ld %ld %ld %ld %s\n", id, rect.left, rect.top, rect.right,
                     rect.bottom, text);
     }
