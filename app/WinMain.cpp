@@ -1,3 +1,4 @@
+#include "MidiPorts.h"
 #include "Panel.h"
 #include "SettingsFile.h"
 #include "resource.h"
@@ -31,6 +32,7 @@ int RunMessageLoop() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    MarkWindowThread();
     LoadSettings();
     panelWindow =
         CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelDialogProc, 0);

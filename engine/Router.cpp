@@ -9,16 +9,16 @@ constexpr unsigned kNrpnLsb = 98;
 constexpr unsigned kDataEntryLsb = 38;
 constexpr unsigned kDataEntryMsb = 6;
 
-enum RouteAction : std::uint8_t {
-    Drop,
-    Forward,
-    ForwardAndTranslate, // Control Change on channel 1: forwarded, then inspected
-    TranslateProgram,    // Program Change on channel 1: feeds the wheel, never forwarded
-};
-
 // One action per status byte, so the hot path takes a single table look-up. Forwarded: Note
 // Off, Note On and Control Change on every channel, and Timing Clock, Start, Continue, Stop.
 // Everything else is dropped (channel 1 program changes only feed the wheel).
+enum RouteAction : std::uint8_t {
+    Drop = 0,
+    Forward = 1,
+    InspectControlChange = 2, // Control Change on channel 1: forwarded, then inspected
+    TranslateProgram = 4,     // Program Change on channel 1: feeds the wheel, never forwarded
+};
+
 constexpr std::array<std::uint8_t, 256> kRouteActions = [] {
     std::array<std::uint8_t, 256> actions{};
     for (unsigned status = 0x80; status <= 0xBF; ++status) {
@@ -29,14 +29,12 @@ constexpr std::array<std::uint8_t, 256> kRouteActions = [] {
     for (unsigned status : {0xF8u, 0xFAu, 0xFBu, 0xFCu}) {
         actions[status] = Forward;
     }
-    actions[kControlChangeChannel1] = ForwardAndTranslate;
+    actions[kControlChangeChannel1] = Forward | InspectControlChange;
     actions[kProgramChangeChannel1] = TranslateProgram;
     return actions;
 }();
 
-void ForwardAndTranslateControlChange(ShortMessage message) {
-    // The raw message always leaves before anything translated from it.
-    SendToOutput(message);
+void InspectChannel1ControlChange(ShortMessage message) {
     const unsigned value = Data2Of(message);
     switch (Data1Of(message)) {
     case kBankSelectLsb:
@@ -62,14 +60,15 @@ void RouteMidiEvent(std::uint32_t eventKind, ShortMessage message) {
     if (eventKind != kMidiInputData) {
         return;
     }
-    // Plain forwards (clock, notes, most controllers) are nearly all the traffic: test for
-    // them first so the common case is one well-predicted branch.
+    // Every forwarded message, a channel 1 Control Change included, leaves first and by the
+    // same short path: the raw message always precedes anything translated from it.
     const std::uint8_t action = kRouteActions[StatusOf(message)];
-    if (action == Forward) [[likely]] {
+    if (action & Forward) {
         SendToOutput(message);
-    } else if (action == ForwardAndTranslate) {
-        ForwardAndTranslateControlChange(message);
-    } else if (action == TranslateProgram) {
+    }
+    if (action & InspectControlChange) [[unlikely]] {
+        InspectChannel1ControlChange(message);
+    } else if (action & TranslateProgram) [[unlikely]] {
         TranslateWheel(Data1Of(message));
     }
 }

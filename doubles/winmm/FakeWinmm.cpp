@@ -10,6 +10,8 @@
 
 #include "FakeWinmm.h"
 
+#include <intrin.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -32,6 +34,7 @@ struct Driver {
     Device outputs[kMaxDevices];
     int outputCount;
     HANDLE events;
+    bool recordMessages; // deliveries and sends; the latency benchmark turns them off
     CRITICAL_SECTION eventLock;
     CRITICAL_SECTION portLock; // opens and closes
 };
@@ -68,6 +71,18 @@ OutputPort outputPorts[kMaxPorts];
 LONG inputPortCount;
 LONG outputPortCount;
 volatile LONG callbacksRunning;
+
+// Latency stamps: written by the delivery thread around its callback, and by a send that the
+// callback makes on that thread.
+struct LatencyProbe {
+    volatile DWORD deliveringThread;
+    std::uint64_t deliveryStamp;
+    volatile std::uint64_t firstSendStamp;
+    std::uint32_t samples[1024];
+    DWORD sampleCount;
+    HANDLE file;
+};
+LatencyProbe latency;
 
 std::int64_t Ticks() {
     LARGE_INTEGER now;
@@ -126,11 +141,13 @@ BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
     InitializeCriticalSection(&driver.eventLock);
     InitializeCriticalSection(&driver.portLock);
     driver.events = INVALID_HANDLE_VALUE;
+    latency.file = INVALID_HANDLE_VALUE;
     const DWORD length = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_DIR", driver.folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return TRUE; // no folder: no devices, nothing recorded
     }
     ReadDevices();
+    driver.recordMessages = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_QUIET", nullptr, 0) == 0;
     char path[MAX_PATH];
     PathInFolder(path, "events.bin");
     driver.events = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -138,6 +155,18 @@ BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     Record(EventClockFrequency, -1, GetCurrentProcessId(), frequency.QuadPart);
+    PathInFolder(path, "latency.bin");
+    latency.file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::int64_t ticksBefore = Ticks();
+    const std::uint64_t cyclesBefore = __rdtsc();
+    Sleep(50);
+    const std::uint64_t cycles = __rdtsc() - cyclesBefore;
+    const std::int64_t ticks = Ticks() - ticksBefore;
+    Record(EventTscFrequency, -1, 0,
+           static_cast<std::int64_t>(static_cast<double>(cycles) *
+                                     static_cast<double>(frequency.QuadPart) /
+                                     static_cast<double>(ticks)));
     return TRUE;
 }
 
@@ -178,8 +207,32 @@ void Deliver(InputPort& port, UINT kind, DWORD_PTR param1, DWORD_PTR param2) {
     if (InterlockedIncrement(&callbacksRunning) > 1) {
         Violation(ViolationConcurrentCallbacks, port.device);
     }
+    latency.firstSendStamp = 0;
+    latency.deliveryStamp = __rdtsc();
     port.callback(InputHandle(&port), kind, port.instance, param1, param2);
     InterlockedDecrement(&callbacksRunning);
+}
+
+void FlushLatency() {
+    DWORD written = 0;
+    if (latency.sampleCount != 0 && latency.file != INVALID_HANDLE_VALUE) {
+        WriteFile(latency.file, latency.samples, latency.sampleCount * sizeof latency.samples[0],
+                  &written, nullptr);
+    }
+    latency.sampleCount = 0;
+}
+
+// After the callback has returned, so that no recording falls between the two stamps.
+void KeepLatency() {
+    const std::uint64_t sent = latency.firstSendStamp;
+    if (sent == 0) {
+        return; // the message was dropped
+    }
+    latency.samples[latency.sampleCount++] =
+        static_cast<std::uint32_t>(sent - latency.deliveryStamp);
+    if (latency.sampleCount == sizeof latency.samples / sizeof latency.samples[0]) {
+        FlushLatency();
+    }
 }
 
 // The driver's delivery thread: polls the device's input file and hands each word to the
@@ -190,6 +243,7 @@ DWORD WINAPI DeliveryThread(void* parameter) {
     DWORD words[1024];
     DWORD carried = 0; // bytes of a word whose rest has not been written yet
     unsigned char partial[4];
+    latency.deliveringThread = GetCurrentThreadId();
     while (port.closing == 0) {
         if (port.started == 0 || port.file == INVALID_HANDLE_VALUE) {
             Sleep(1);
@@ -204,6 +258,7 @@ DWORD WINAPI DeliveryThread(void* parameter) {
         carried = total % 4;
         std::memcpy(partial, bytes + wordCount * 4, carried);
         if (wordCount == 0) {
+            FlushLatency();
             Sleep(1);
             continue;
         }
@@ -214,9 +269,12 @@ DWORD WINAPI DeliveryThread(void* parameter) {
                 LeaveCriticalSection(&port.deliveryLock);
                 break; // input that arrives while stopped is lost, as on a real port
             }
-            Record(EventDelivered, port.device, words[i]);
+            if (driver.recordMessages) {
+                Record(EventDelivered, port.device, words[i]);
+            }
             Deliver(port, MIM_DATA, words[i], GetTickCount() - port.startTime);
             LeaveCriticalSection(&port.deliveryLock);
+            KeepLatency();
         }
     }
     return 0;
@@ -447,6 +505,10 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback
 }
 
 MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
+    const std::uint64_t entered = __rdtsc();
+    if (latency.firstSendStamp == 0 && GetCurrentThreadId() == latency.deliveringThread) {
+        latency.firstSendStamp = entered;
+    }
     EnsureDriver();
     OutputPort* port = FindOutput(handle);
     if (port == nullptr) {
@@ -456,7 +518,9 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
     if (port->closing != 0) {
         Violation(ViolationSendDuringClose, port->device);
     }
-    Record(EventSent, port->device, message);
+    if (driver.recordMessages) {
+        Record(EventSent, port->device, message);
+    }
     InterlockedDecrement(&port->sending);
     return MMSYSERR_NOERROR;
 }

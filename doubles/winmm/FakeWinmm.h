@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+// "latency.bin" holds one 32-bit count of time-stamp counter cycles per delivered message that
+// was sent on: from just before the input callback is called to the entry of the callback's
+// first midiOutShortMsg. Both stamps are taken with nothing recorded between them.
+
 // One fixed-size record per event, appended to "events.bin" in the driver's folder.
 struct FakeMidiEvent {
     std::uint32_t kind;
@@ -28,6 +32,7 @@ enum FakeMidiEventKind : std::uint32_t {
     EventViolation = 12, // word: FakeMidiViolation
     EventCallbackOpen = 13,
     EventCallbackClose = 14,
+    EventTscFrequency = 15, // ticks holds the time-stamp counter's cycles per second
 };
 
 enum FakeMidiViolation : std::uint32_t {

@@ -156,10 +156,10 @@ class Quorvel:
         self.event_cache = []
 
     # ---- the process ------------------------------------------------------------------------
-    def start(self, arguments=()):
-        environment = dict(self.display.environment,
+    def start(self, **driver_environment):
+        environment = dict(self.display.environment, **driver_environment,
                            QUORVEL_FAKE_MIDI_DIR=windows_path(self.midi))
-        self.process = subprocess.Popen([WINE, str(BUILD / self.program_name), *arguments],
+        self.process = subprocess.Popen([WINE, str(BUILD / self.program_name)],
                                         cwd=self.folder, env=environment,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
