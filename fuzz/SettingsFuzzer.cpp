@@ -1,5 +1,6 @@
 // Any "Settings" file of up to sixteen bytes must load cleanly, mark the settings loaded, give
-// field values the format allows, and survive a save and a second load unchanged.
+// field values the format allows, and survive a save and a second load unchanged. The table of
+// exact bytes lives in the unit tests.
 #include "Engine.h"
 #include "SettingsFile.h"
 
@@ -69,14 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Snapshot first = Take();
     Check(InFieldRange(first.wheelType) && InFieldRange(first.input) && InFieldRange(first.output),
           "field out of range");
-    if (size == 0) {
-        Check(first.wheelType == -1 && first.input == -1 && first.output == -1 && first.drum &&
-                  first.synth,
-              "empty file not read as end of file everywhere");
-    } else {
-        Check(first.wheelType == (data[0] == 13 && size > 1 && data[1] == 10 ? 10 : data[0]),
-              "first field not the first value");
-    }
 
     // What was loaded saves and loads back to the same values; -1 comes back as 255.
     SaveSettings();

@@ -1,13 +1,14 @@
+// The "Settings" file: one table of file bytes and the record they stand for, and the saves
+// that must fail without harming the file that is there.
 #include "SettingsFile.h"
 #include "CapturedSeams.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <vector>
 
 namespace {
@@ -43,116 +44,85 @@ void Set(const Fields& f) {
     bridgeSettings.outputDevice = f.output;
 }
 
+void Write(const char* name, const Bytes& bytes) {
+    std::ofstream(name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+Bytes Read(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+enum Direction { LoadOnly, SaveOnly, Both };
+
+struct Row {
+    Bytes file;
+    Fields record;
+    Direction direction;
+};
+
+// Line ends are stored as the Windows text format stores them: 10 as 13 10.
+const Row kRows[] = {
+    {{0, 1, 0, 2, 1}, {0, true, false, 2, 1}, Both},
+    {{}, {-1, true, true, -1, -1}, LoadOnly},
+    {{3, 0, 0, 7}, {3, false, false, 7, -1}, LoadOnly},
+    {{0, 1, 0, 2, 1, 99, 98}, {0, true, false, 2, 1}, LoadOnly},
+    {{255, 2, 200, 255, 128}, {255, true, true, 255, 128}, LoadOnly},
+    {{255, 1, 0, 13, 10, 26}, {-1, true, false, 10, 26}, SaveOnly},
+    {{44, 0, 1, 254, 0}, {300, false, true, -2, 256}, SaveOnly},
+    {{13, 10, 1, 1, 13, 10, 26}, {10, true, true, 10, 26}, Both},
+    {{13, 0, 13, 13, 10, 5}, {13, false, true, 10, 5}, LoadOnly},
+    {{26, 26, 26, 26, 26}, {26, true, true, 26, 26}, LoadOnly},
+    {{0, 1, 1, 13}, {0, true, true, 13, -1}, LoadOnly},
+};
+
 const ReportedFailure kNoSettings{"No settings to load", "warning"};
 const ReportedFailure kCantSave{"Can't Save Settings", "warning"};
 
-// Each test runs in a working directory of its own, as the program runs in the user's.
+// Each test runs in a working folder of its own, as the program runs in the user's.
 class SettingsFile : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetEngineForTest();
-        previous = fs::current_path();
         char pattern[] = "/tmp/quorvel-settings-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        fs::current_path(directory);
+        folder = pattern;
+        fs::current_path(folder);
     }
     void TearDown() override {
-        fs::current_path(previous);
-        fs::remove_all(directory);
+        fs::current_path("/");
+        fs::remove_all(folder);
     }
-    static void Write(const char* name, const Bytes& bytes) {
-        std::ofstream(name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
-    static Bytes Read(const char* name) {
-        std::ifstream in(name, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-    static void LoadFrom(const Bytes& bytes) {
-        ResetEngineForTest();
-        Write(kSettingsFileName, bytes);
-        LoadSettings();
-    }
-    fs::path previous;
-    fs::path directory;
+    fs::path folder;
 };
 
-TEST_F(SettingsFile, LoadsTheFiveFieldsAndTheEndOfFileRule) {
-    const struct {
-        Bytes bytes;
-        Fields expected;
-    } cases[] = {
-        {{0, 1, 0, 2, 1}, {0, true, false, 2, 1}},
-        {{}, {-1, true, true, -1, -1}},
-        {{3}, {3, true, true, -1, -1}},
-        {{3, 0}, {3, false, true, -1, -1}},
-        {{3, 0, 0}, {3, false, false, -1, -1}},
-        {{3, 0, 0, 7}, {3, false, false, 7, -1}},
-        {{0, 1, 0, 2, 1, 99, 98, 97}, {0, true, false, 2, 1}},
-        {{255, 2, 200, 255, 128}, {255, true, true, 255, 128}},
-    };
-    for (const auto& c : cases) {
-        LoadFrom(c.bytes);
-        EXPECT_EQ(Current(), c.expected) << c.bytes.size() << " bytes";
-        EXPECT_TRUE(bridgeSettings.settingsLoaded);
-        EXPECT_TRUE(reportedFailures.empty());
+TEST_F(SettingsFile, EveryRowLoadsAndSavesAsItsBytes) {
+    for (const Row& row : kRows) {
+        if (row.direction != SaveOnly) {
+            Write(kSettingsFileName, row.file);
+            ResetEngineForTest();
+            LoadSettings();
+            EXPECT_EQ(Current(), row.record) << row.file.size() << " bytes";
+            EXPECT_TRUE(bridgeSettings.settingsLoaded);
+        }
+        if (row.direction != LoadOnly) {
+            Write(kSettingsFileName, Bytes(10, 9)); // a longer file is replaced whole
+            Set(row.record);
+            SaveSettings();
+            EXPECT_EQ(Read(kSettingsFileName), row.file) << row.record;
+        }
     }
-}
-
-TEST_F(SettingsFile, ReadsLineEndPairsAsTheWindowsFormatStoresThem) {
-    const struct {
-        Bytes bytes;
-        Fields expected;
-    } cases[] = {
-        {{13, 10, 1, 1, 13, 10, 26}, {10, true, true, 10, 26}},
-        {{13, 0, 13, 13, 10, 5}, {13, false, true, 10, 5}}, // a lone 13 stays 13
-        {{26, 26, 26, 26, 26}, {26, true, true, 26, 26}},   // 26 is a value, not the end
-        {{0, 1, 1, 13}, {0, true, true, 13, -1}},
-        {{10, 0, 0, 10, 10}, {10, false, false, 10, 10}}, // a bare 10 is read as 10 too
-    };
-    for (const auto& c : cases) {
-        LoadFrom(c.bytes);
-        EXPECT_EQ(Current(), c.expected) << c.bytes.size() << " bytes";
-    }
-}
-
-TEST_F(SettingsFile, WritesTheExactBytes) {
-    Set({-1, true, false, 10, 26});
-    SaveSettings();
-    EXPECT_EQ(Read(kSettingsFileName), (Bytes{255, 1, 0, 13, 10, 26}));
-    Set({300, false, true, -2, 256});
-    SaveSettings();
-    EXPECT_EQ(Read(kSettingsFileName), (Bytes{44, 0, 1, 254, 0}));
-    EXPECT_TRUE(reportedFailures.empty());
-    EXPECT_FALSE(fs::exists(kSettingsTemporaryName));
-}
-
-TEST_F(SettingsFile, EveryByteValueRoundTripsInEveryField) {
     for (int value = 0; value < 256; ++value) {
-        const Fields cases[] = {{value, false, true, 3, 4},
-                                {1, true, false, value, 4},
-                                {1, false, false, 3, value},
-                                {value, true, true, value, value}};
-        for (const Fields& f : cases) {
-            Set(f);
-            SaveSettings();
-            ResetEngineForTest();
-            LoadSettings();
-            ASSERT_EQ(Current(), f) << "value " << value;
-        }
+        const Fields record{value, value % 2 == 0, value % 3 == 0, 255 - value, value};
+        Set(record);
+        SaveSettings();
+        ResetEngineForTest();
+        LoadSettings();
+        ASSERT_EQ(Current(), record);
     }
-    for (bool drum : {false, true}) {
-        for (bool synth : {false, true}) {
-            Set({0, drum, synth, 0, 0});
-            SaveSettings();
-            ResetEngineForTest();
-            LoadSettings();
-            EXPECT_EQ(Current(), (Fields{0, drum, synth, 0, 0}));
-        }
-    }
-    EXPECT_TRUE(reportedFailures.empty());
+    EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{});
+    EXPECT_FALSE(fs::exists(kSettingsTemporaryName));
 }
 
 TEST_F(SettingsFile, MissingFileWarnsAndKeepsTheDefaults) {
@@ -164,41 +134,30 @@ TEST_F(SettingsFile, MissingFileWarnsAndKeepsTheDefaults) {
 
 TEST_F(SettingsFile, SaveThatCannotCompleteWarnsAndLeavesTheOldFile) {
     const Bytes old = {0, 1, 0, 2, 1};
-    Set({2, false, true, 7, 8});
-
-    // The temporary file's place is taken by a folder.
-    Write(kSettingsFileName, old);
-    fs::create_directory(kSettingsTemporaryName);
-    SaveSettings();
-    EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{kCantSave});
-    EXPECT_EQ(Read(kSettingsFileName), old);
-    EXPECT_TRUE(fs::is_directory(kSettingsTemporaryName)); // not ours to remove
-    fs::remove(kSettingsTemporaryName);
-
-    // Every write fails: the disk is full.
-    reportedFailures.clear();
-    fs::create_symlink("/dev/full", kSettingsTemporaryName);
-    SaveSettings();
-    EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{kCantSave});
-    EXPECT_EQ(Read(kSettingsFileName), old);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(kSettingsTemporaryName)));
-
-    // "Settings" itself is a folder.
-    reportedFailures.clear();
-    fs::remove(kSettingsFileName);
-    fs::create_directory(kSettingsFileName);
-    SaveSettings();
-    EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{kCantSave});
-    EXPECT_TRUE(fs::is_directory(kSettingsFileName));
-    EXPECT_FALSE(fs::exists(kSettingsTemporaryName));
-}
-
-TEST_F(SettingsFile, SaveReplacesAnExistingFileWhole) {
-    Write(kSettingsFileName, {9, 9, 9, 9, 9, 9, 9, 9, 9, 9});
-    Set({1, true, true, 0, 3});
-    SaveSettings();
-    EXPECT_EQ(Read(kSettingsFileName), (Bytes{1, 1, 1, 0, 3}));
-    EXPECT_TRUE(reportedFailures.empty());
+    // What stands in the way: a folder where the new file goes, a full disk, and a folder
+    // named "Settings".
+    const auto blockers = {+[] { fs::create_directory(kSettingsTemporaryName); },
+                           +[] { fs::create_symlink("/dev/full", kSettingsTemporaryName); },
+                           +[] {
+                               fs::remove(kSettingsFileName);
+                               fs::create_directory(kSettingsFileName);
+                           }};
+    for (auto block : blockers) {
+        Write(kSettingsFileName, old);
+        block();
+        const bool settingsIsFolder = fs::is_directory(kSettingsFileName);
+        const bool temporaryIsOurs = !fs::is_directory(kSettingsTemporaryName);
+        Set({2, false, true, 7, 8});
+        reportedFailures.clear();
+        SaveSettings();
+        EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{kCantSave});
+        EXPECT_TRUE(settingsIsFolder ? fs::is_directory(kSettingsFileName)
+                                     : Read(kSettingsFileName) == old);
+        // A temporary file that we made is gone again; a folder in its place is not ours.
+        EXPECT_EQ(fs::exists(fs::symlink_status(kSettingsTemporaryName)), !temporaryIsOurs);
+        fs::remove_all(kSettingsFileName);
+        fs::remove_all(kSettingsTemporaryName);
+    }
 }
 
 } // namespace
