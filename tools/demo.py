@@ -9,9 +9,8 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-import harness  # noqa: E402
-from harness import SENT, cc, note_on, program  # noqa: E402
+import wine_session as harness  # noqa: E402
+from wine_session import SENT, cc, note_on, program  # noqa: E402
 
 CLOCK_SECONDS = 60 / 120 / 24  # 24 clocks per quarter note at 120 BPM
 NOTE_NAMES = ["C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"]

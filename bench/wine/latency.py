@@ -10,9 +10,9 @@ import sys
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tests" / "e2e"))
-import harness  # noqa: E402
-from harness import OUTPUT_DEVICE, cc, note_on, program  # noqa: E402
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+import wine_session as harness  # noqa: E402
+from wine_session import OUTPUT_DEVICE, cc, note_on, program  # noqa: E402
 
 MESSAGES = 200_000
 TSC_FREQUENCY = 15

@@ -5,13 +5,11 @@ import sys
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import harness  # noqa: E402
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+import wine_session as harness  # noqa: E402
 
 
 class PanelTestCase(unittest.TestCase):
-    display = None
-
     @classmethod
     def setUpClass(cls):
         cls.display = harness.Display()
@@ -26,8 +24,7 @@ class PanelTestCase(unittest.TestCase):
 
     def tearDown(self):
         if not self._outcome.success and self.runs:
-            name = re.sub(r"[^A-Za-z0-9_.]", "_", self.id())
-            path = harness.FAILURES / f"{name}.png"
+            path = harness.FAILURES / (re.sub(r"[^A-Za-z0-9_.]", "_", self.id()) + ".png")
             self.runs[-1].screenshot(path)
             print(f"\nscreenshot of the failure: {path}", file=sys.stderr)
         violations = [v for run in self.runs for v in run.violations()]

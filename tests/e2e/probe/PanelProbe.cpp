@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
     } else if (panel != nullptr) {
         PrintState(panel);
     }
+    std::printf("end\n"); // the harness takes an answer without it as cut short
     std::fflush(stdout);
     return 0;
 }

@@ -1,6 +1,6 @@
-"""Drives the real Quorvel.exe under Wine for the end-to-end tests and the demo: an Xvfb
-display, the virtual MIDI driver's folder, real X input through xdotool, and the panel probe
-for reading the panel's state. The build it runs (build/win32, the product, or build/win64
+"""Runs the real Quorvel.exe under Wine for the demo, the latency benchmark and the end-to-end
+tests: an Xvfb display, the virtual MIDI driver's folder and records, real X input through
+xdotool, and the panel probe for reading the panel's state. The build it runs (build/win32, the product, or build/win64
 where the machine runs no 32-bit processes) is chosen by QUORVEL_BUILD_DIR."""
 import os
 import shutil
@@ -10,7 +10,7 @@ import tempfile
 import time
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
+ROOT = Path(__file__).resolve().parents[1]
 BUILD = Path(os.environ.get("QUORVEL_BUILD_DIR", ROOT / "build" / "win32"))
 PREFIX = Path(os.environ.get("QUORVEL_WINE_PREFIX", ROOT / "build" / "wine-prefix"))
 FAILURES = ROOT / "build" / "e2e-failures"
@@ -184,6 +184,10 @@ class Quorvel:
 
     # ---- the probe --------------------------------------------------------------------------
     def probe(self, command="state"):
+        """The probe's answer; a partial one (the probe was cut short) is asked again."""
+        return wait_until(lambda: self.probe_once(command), 30, 0.1, f"a whole {command} answer")
+
+    def probe_once(self, command):
         # Through a file, not a pipe: see Display.start_wineserver.
         with tempfile.TemporaryFile(mode="w+") as answer:
             subprocess.run([WINE, str(BUILD / "panel_probe.exe"), command],
@@ -216,7 +220,9 @@ class Quorvel:
                 state["text"].append(rest)
             elif key == "dropdown":
                 state["dropdown"] = None if rest == "none" else tuple(map(int, fields))
-        return state
+            elif key == "end":
+                return state
+        return None
 
     def state(self):
         return self.probe("state")
@@ -254,8 +260,8 @@ class Quorvel:
 
     def click(self, control, x=None, y=None):
         cx, cy = self.center(control)
-        xdotool("mousemove", "--window", self.panel_window, x if x is not None else cx,
-                y if y is not None else cy)
+        xdotool("mousemove", "--sync", "--window", self.panel_window,
+                x if x is not None else cx, y if y is not None else cy)
         xdotool("click", 1)
 
     def focus_panel(self):

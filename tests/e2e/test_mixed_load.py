@@ -1,0 +1,63 @@
+"""A flood of input while the user switches the output and the input device, clicks learn
+buttons and finally closes the panel: every delivered message leaves exactly once and in order,
+every learn message leaves, and the program ends cleanly with its file written."""
+import unittest
+
+from e2ecase import PanelTestCase
+from wine_session import (DELIVERED, DRUM, INPUT_DEVICE, OUTPUT_DEVICE, OUTPUT_OPENED, SYNTH,
+                          cc)
+
+FLOOD, REST = 100_000, 20_000  # words while switching outputs; then per later phase
+LEARN = {cc(n, 64) for n in [40, 41, 42, 43, 44] + list(range(50, 59))}
+
+
+def numbered_note(index):
+    # Note On or Off on any channel: channel, key and velocity spell out the index.
+    status = (0x90 if index & 1 else 0x80) | (index >> 15 & 0x0F)
+    return status | (index >> 1 & 0x7F) << 8 | (index >> 8 & 0x7F) << 16
+
+
+class MixedLoad(PanelTestCase):
+    def test_flood_while_switching_devices_clicking_learn_buttons_and_closing(self):
+        run = self.launch_to_panel([0, 1, 1, 0, 0])
+        run.wait_started()
+        words = [numbered_note(i) for i in range(FLOOD + 2 * REST)]
+        left, top, _, _ = run.rects[OUTPUT_DEVICE]
+        mark = run.mark()
+        # Output switches while the flood is being delivered.
+        run.click(OUTPUT_DEVICE, left + 10, top + 8)  # focus in the output list
+        already = len(run.events_of(DELIVERED))
+        run.inject(0, words[:FLOOD])
+        switches = 0
+        while len(run.events_of(DELIVERED)) - already < FLOOD - 100 and switches < 500:
+            run.key("Down" if switches % 2 == 0 else "Up")  # output 1, then 0, then 1...
+            switches += 1
+        # Input switches and learn clicks while more flows.
+        clicks, device = 0, 0
+        for chunk in range(12):
+            run.inject(device, words[FLOOD + chunk * REST // 12:FLOOD + (chunk + 1) * REST // 12])
+            run.click((SYNTH + DRUM)[chunk])
+            clicks += 1
+            if chunk % 4 == 3:
+                device, before = 1 - device, run.mark()
+                run.choose(INPUT_DEVICE, device)
+                run.wait_started(before)
+        # And the close while the last words are still arriving.
+        run.inject(device, words[FLOOD + REST:])
+        self.assertEqual(run.close(60), 0)
+        self.assertEqual(list(run.settings_bytes()), [0, 1, 1, device, switches % 2])
+
+        events = run.events()[mark:]
+        delivered = [word for kind, _, word, _, _ in events if kind == DELIVERED]
+        sent = run.sent(since=mark)
+        self.assertTrue([w for w in sent if w not in LEARN] == delivered,
+                        "messages lost, doubled or reordered")
+        self.assertEqual(sum(1 for w in sent if w in LEARN), clicks)
+        self.assertGreater(len(delivered), FLOOD + REST // 2)
+        ticks = [t for kind, _, _, _, t in events if kind == DELIVERED]
+        opened = [t for kind, _, _, _, t in events if kind == OUTPUT_OPENED]
+        self.assertGreaterEqual(sum(1 for t in opened if ticks[0] < t < ticks[FLOOD - 100]), 3)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

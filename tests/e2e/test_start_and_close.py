@@ -1,0 +1,106 @@
+"""Starting with and without "Settings", the ports opened at start, and closing the panel."""
+import time
+import unittest
+
+from e2ecase import PanelTestCase
+from wine_session import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES, WHEEL_DOWN,
+                          WHEEL_TYPE, WHEEL_UP, cc, program, wait_until)
+
+NO_SELECTION = {INPUT_DEVICE: -1, OUTPUT_DEVICE: -1, WHEEL_TYPE: -1}
+
+
+def parts(first, mask, count):
+    return [cc(first + k, 0 if mask >> k & 1 else 64) for k in range(count)]
+
+
+class StartAndClose(PanelTestCase):
+    def test_first_run_warns_then_an_empty_panel_translates_once_both_ports_are_picked(self):
+        run = self.launch()
+        self.assertEqual(run.wait_message_box(), ("warning", "No settings to load"))
+        self.assertFalse(run.state()["panel"], "the panel is there before the warning is answered")
+        run.press_box_ok("warning")
+        state = run.wait_panel()
+        self.assertEqual(state["selection"], NO_SELECTION)
+        self.assertEqual(state["check"], {SYNTH_MUTES: 0, DRUM_MUTES: 0})
+        self.assertEqual([state["items"][i] for i in (INPUT_DEVICE, OUTPUT_DEVICE, WHEEL_TYPE)],
+                         [["Groovebox MIDI Out", "Keyboard MIDI Out", "Busy Input"],
+                          ["Music App MIDI In", "Synth MIDI In", "Busy Output"],
+                          ["Up / Down (Button)", "Control Change", "Endless Encoder"]])
+        self.assertEqual(run.port_events(), [])
+        run.choose(OUTPUT_DEVICE, 1)
+        run.choose(INPUT_DEVICE, 1)
+        run.wait_started()
+        self.assertEqual(run.port_events(), [("out-open", 1), ("in-open", 1), ("in-start", 1)])
+        mark = run.mark()
+        run.inject(1, [cc(98, 120), cc(6, 1), cc(38, 5), cc(98, 119), cc(38, 31), program(3)])
+        expected = ([cc(98, 120), cc(6, 1)] + parts(57, 1, 2) + [cc(38, 5)] + parts(50, 5, 7) +
+                    [cc(98, 119), cc(38, 31)] + parts(40, 31, 5) + [cc(48, 65)])
+        self.assertEqual(run.settled_sent(len(expected), mark), expected)
+        mark = run.mark()
+        run.click(WHEEL_UP)
+        run.click(WHEEL_DOWN)
+        self.assertEqual(run.settled_sent(2, mark), [cc(47, 65), cc(48, 65)])
+        self.assertEqual(run.sent(since=mark, device=1), [cc(47, 65), cc(48, 65)])
+        self.assertClosesWithSettings(run, [0, 1, 1, 1, 1])
+
+    def test_restores_the_file_opens_output_then_input_and_closes_them_in_order(self):
+        run = self.launch_to_panel([0, 1, 0, 1, 1])
+        self.assertIsNone(run.message_box())
+        state = run.state()
+        self.assertEqual(state["selection"], {INPUT_DEVICE: 1, OUTPUT_DEVICE: 1, WHEEL_TYPE: -1})
+        self.assertEqual(state["check"], {SYNTH_MUTES: 0, DRUM_MUTES: 1})
+        # The picture covers the whole client area, whatever size the dialog font gives it.
+        self.assertEqual(state["controls"][-1][0], (0, 0) + state["client"][2:])
+        run.wait_started()
+        self.assertEqual(run.port_events(), [("out-open", 1), ("in-open", 1), ("in-start", 1)])
+        mark = run.mark()
+        run.inject(1, [cc(98, 119), cc(38, 31)])  # synth off: the report stays armed
+        self.assertEqual(run.settled_sent(2, mark), [cc(98, 119), cc(38, 31)])
+        run.click(SYNTH_MUTES)
+        wait_until(lambda: run.state()["check"][SYNTH_MUTES] == 1, 20, what="synth box checked")
+        mark = run.mark()
+        run.inject(1, [cc(38, 31)])
+        self.assertEqual(run.settled_sent(6, mark), [cc(38, 31)] + parts(40, 31, 5))
+        run.click(DRUM_MUTES)
+        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, 20, what="drum box cleared")
+        run.choose(WHEEL_TYPE, 2)
+        mark = run.mark()
+        self.assertClosesWithSettings(run, [2, 0, 1, 1, 1])
+        self.assertEqual(run.port_events(mark), [("in-stop", 1), ("in-close", 1), ("out-close", 1)])
+        self.assertFalse((run.folder / "Settings.new").exists())
+
+    def test_empty_file_opens_the_mapper_and_fails_the_input_at_index_minus_one(self):
+        run = self.launch([])
+        self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 2"))
+        run.press_box_ok("Error")
+        state = run.wait_panel()
+        self.assertEqual(state["selection"], NO_SELECTION)
+        self.assertEqual(state["check"], {SYNTH_MUTES: 1, DRUM_MUTES: 1})
+        self.assertEqual(run.port_events(), [("out-open", -1), ("in-fail", -1)])
+        self.assertClosesWithSettings(run, [255, 1, 1, 255, 255])
+
+    def test_a_stored_device_that_no_longer_exists_shows_the_open_error(self):
+        run = self.launch([0, 1, 1, 7, 0])
+        self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 2"))
+        run.press_box_ok("Error")
+        state = run.wait_panel()
+        self.assertEqual((state["selection"][INPUT_DEVICE], state["selection"][OUTPUT_DEVICE]),
+                         (-1, 0))
+        self.assertEqual(run.port_events(), [("out-open", 0), ("in-fail", 7)])
+        self.assertClosesWithSettings(run, [0, 1, 1, 7, 0])
+
+    def test_an_unwritable_settings_file_warns_then_exits_with_0_leaving_it_as_it_was(self):
+        run = self.launch_to_panel([0, 1, 1, 0, 0])
+        (run.folder / "Settings.new").mkdir()  # the save's temporary file cannot be made
+        run.choose(WHEEL_TYPE, 1)
+        run.key("alt+F4")
+        self.assertEqual(run.wait_message_box(), ("warning", "Can't Save Settings"))
+        time.sleep(0.5)  # a process that ended early would show here
+        self.assertTrue(run.running(), "the process ended before the warning was answered")
+        run.press_box_ok("warning")
+        self.assertEqual(run.wait_exit(), 0)
+        self.assertEqual(list(run.settings_bytes()), [0, 1, 1, 0, 0])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
