@@ -34,8 +34,8 @@ HMIDIIN inputPort = nullptr;
 //    window thread holds for the whole switch, and then sends to the new port.
 // So a send never reaches a closed port, nothing is lost, each thread's sends keep their
 // order, and the hot path takes no locked instruction. Neither side holds anything across an
-// input-port call, which may wait for the delivery thread's callback.
-// Everything a send reads or writes shares one cache line.
+// input-port call, which may wait for the delivery thread's callback. Everything a send reads
+// or writes shares one cache line.
 struct alignas(64) OutputGate {
     const void* windowThread;
     std::atomic<HMIDIOUT> port;
@@ -45,8 +45,8 @@ struct alignas(64) OutputGate {
 OutputGate output{nullptr, nullptr, false, false};
 SRWLOCK outputSwitchLock = SRWLOCK_INIT;
 
-// The calling thread's environment block, which identifies it among live threads: one load
-// relative to the thread segment register, where GetCurrentThreadId is a call.
+// The calling thread's environment block (NT_TIB.Self), which identifies it among live threads:
+// one load relative to the thread segment register, where GetCurrentThreadId is a call.
 const void* CurrentThreadBlock() {
     const void* block;
 #if defined(__i386__)

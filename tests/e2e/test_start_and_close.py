@@ -56,13 +56,14 @@ class StartAndClose(PanelTestCase):
         mark = run.mark()
         run.inject(1, [cc(98, 119), cc(38, 31)])  # synth off: the report stays armed
         self.assertEqual(run.settled_sent(2, mark), [cc(98, 119), cc(38, 31)])
+        # Each box's flag follows that box: clicked while both show the same, they differ.
+        run.click(DRUM_MUTES)
+        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, 20, what="drum box cleared")
         run.click(SYNTH_MUTES)
         wait_until(lambda: run.state()["check"][SYNTH_MUTES] == 1, 20, what="synth box checked")
         mark = run.mark()
         run.inject(1, [cc(38, 31)])
         self.assertEqual(run.settled_sent(6, mark), [cc(38, 31)] + parts(40, 31, 5))
-        run.click(DRUM_MUTES)
-        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, 20, what="drum box cleared")
         run.choose(WHEEL_TYPE, 2)
         mark = run.mark()
         self.assertClosesWithSettings(run, [2, 0, 1, 1, 1])
@@ -91,10 +92,12 @@ class StartAndClose(PanelTestCase):
 
     def test_an_unwritable_settings_file_warns_then_exits_with_0_leaving_it_as_it_was(self):
         run = self.launch_to_panel([0, 1, 1, 0, 0])
+        run.wait_started()
         (run.folder / "Settings.new").mkdir()  # the save's temporary file cannot be made
         run.choose(WHEEL_TYPE, 1)
         run.key("alt+F4")
         self.assertEqual(run.wait_message_box(), ("warning", "Can't Save Settings"))
+        self.assertEqual(run.port_events()[-1], ("in-start", 0), "ports closed before the save")
         time.sleep(0.5)  # a process that ended early would show here
         self.assertTrue(run.running(), "the process ended before the warning was answered")
         run.press_box_ok("warning")
