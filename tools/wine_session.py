@@ -260,9 +260,10 @@ class Quorvel:
 
     def click(self, control, x=None, y=None):
         cx, cy = self.center(control)
-        xdotool("mousemove", "--sync", "--window", self.panel_window,
-                x if x is not None else cx, y if y is not None else cy)
-        xdotool("click", 1)
+        # One xdotool run, so the press follows the move; no --sync, which waits out a long
+        # timeout when the pointer is already there.
+        xdotool("mousemove", "--window", self.panel_window, x if x is not None else cx,
+                y if y is not None else cy, "click", 1)
 
     def focus_panel(self):
         xdotool("windowfocus", "--sync", self.panel_window)
@@ -284,8 +285,8 @@ class Quorvel:
         dropdown = wait_until(lambda: self.probe("dropdown").get("dropdown"), 10, 0.1,
                               "the drop-down list")
         d_left, d_top, d_right, _, item_height = dropdown
-        xdotool("mousemove", (d_left + d_right) // 2, d_top + 2 + item_height * index + item_height // 2)
-        xdotool("click", 1)
+        xdotool("mousemove", (d_left + d_right) // 2,
+                d_top + 2 + item_height * index + item_height // 2, "click", 1)
         wait_until(lambda: self.probe("dropdown").get("dropdown") is None, 10, 0.1,
                    "the drop-down list to close")
 

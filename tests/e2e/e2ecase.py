@@ -23,7 +23,9 @@ class PanelTestCase(unittest.TestCase):
         self.runs = []
 
     def tearDown(self):
-        if not self._outcome.success and self.runs:
+        failed = any(test is self for test, _ in self._outcome.result.failures +
+                     self._outcome.result.errors)
+        if failed and self.runs:
             path = harness.FAILURES / (re.sub(r"[^A-Za-z0-9_.]", "_", self.id()) + ".png")
             self.runs[-1].screenshot(path)
             print(f"\nscreenshot of the failure: {path}", file=sys.stderr)
