@@ -1,7 +1,7 @@
 """Runs the real Quorvel.exe under Wine for the demo, the latency benchmark and the end-to-end
 tests: an Xvfb display, the virtual MIDI driver's folder and records, real X input through
-xdotool, and the panel probe for reading the panel's state. The build it runs (build/win32, the product, or build/win64
-where the machine runs no 32-bit processes) is chosen by QUORVEL_BUILD_DIR."""
+xdotool, and the panel probe for reading the panel's state. QUORVEL_BUILD_DIR names the build:
+build/win32, the product, or build/win64 where the machine runs no 32-bit processes."""
 import os
 import shutil
 import struct
@@ -50,7 +50,7 @@ def note_on(key, velocity, channel=1):
     return (0x90 + channel - 1) | key << 8 | velocity << 16
 
 
-def wait_until(condition, timeout=10.0, interval=0.05, what="condition"):
+def wait_until(condition, timeout=30.0, interval=0.05, what="condition"):
     end = time.monotonic() + timeout
     while True:
         value = condition()
@@ -167,7 +167,7 @@ class Quorvel:
     def running(self):
         return self.process is not None and self.process.poll() is None
 
-    def wait_exit(self, timeout=20):
+    def wait_exit(self, timeout=30):
         return self.process.wait(timeout)
 
     def kill(self):
@@ -218,6 +218,8 @@ class Quorvel:
                 state["box"] = None if rest == "none" else rest
             elif key == "text":
                 state["text"].append(rest)
+            elif key == "capture":
+                state["capture"] = rest == "1"
             elif key == "dropdown":
                 state["dropdown"] = None if rest == "none" else tuple(map(int, fields))
             elif key == "end":
@@ -234,15 +236,15 @@ class Quorvel:
             return None
         return state["box"], " ".join(state["text"])
 
-    def wait_message_box(self, timeout=15):
+    def wait_message_box(self, timeout=30):
         return wait_until(self.message_box, timeout, 0.2, "a message box")
 
     def press_box_ok(self, caption):
         box = wait_until(lambda: xdotool("search", "--name", f"^{caption}$").split("\n")[0],
-                         10, what=f"the {caption!r} box window")
+                         30, what=f"the {caption!r} box window")
         xdotool("windowfocus", "--sync", box)
         xdotool("key", "--clearmodifiers", "Return")
-        wait_until(lambda: self.message_box() is None, 10, 0.2, "the box to close")
+        wait_until(lambda: self.message_box() is None, 30, 0.2, "the box to close")
 
     # ---- the panel --------------------------------------------------------------------------
     def wait_panel(self, timeout=30):
@@ -282,15 +284,15 @@ class Quorvel:
         """Drops the list down with its arrow and clicks entry `index`, as a user does."""
         left, top, right, _ = self.rects[control]
         self.click(control, right - 6, top + 8)
-        dropdown = wait_until(lambda: self.probe("dropdown").get("dropdown"), 10, 0.1,
+        dropdown = wait_until(lambda: self.probe("dropdown").get("dropdown"), 30, 0.1,
                               "the drop-down list")
         d_left, d_top, d_right, _, item_height = dropdown
         xdotool("mousemove", (d_left + d_right) // 2,
                 d_top + 2 + item_height * index + item_height // 2, "click", 1)
-        wait_until(lambda: self.probe("dropdown").get("dropdown") is None, 10, 0.1,
-                   "the drop-down list to close")
+        wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
+            self.probe("dropdown")), 30, 0.1, "the drop-down list to close and let go")
 
-    def close(self, timeout=20):
+    def close(self, timeout=30):
         self.key("alt+F4")
         return self.wait_exit(timeout)
 
@@ -336,11 +338,11 @@ class Quorvel:
         return [(names[kind], device) for kind, device, _, _, _ in self.events()[since:]
                 if kind in names]
 
-    def wait_sent(self, count, since=0, timeout=10):
+    def wait_sent(self, count, since=0, timeout=30):
         return wait_until(lambda: (lambda s: s if len(s) >= count else None)(self.sent(since=since)),
                           timeout, 0.05, f"{count} sent messages")
 
-    def settled_sent(self, count, since=0, timeout=10, quiet=0.3):
+    def settled_sent(self, count, since=0, timeout=30, quiet=0.3):
         """Everything sent since the mark once `count` messages are there and nothing more
         has come for `quiet` seconds: a stray extra message is caught, not missed."""
         self.wait_sent(count, since, timeout)
@@ -351,6 +353,6 @@ class Quorvel:
             if len(after) == before:
                 return after
 
-    def wait_started(self, since=0, timeout=10):
+    def wait_started(self, since=0, timeout=30):
         wait_until(lambda: any(name == "in-start" for name, _ in self.port_events(since)),
                    timeout, 0.05, "the input port to start")

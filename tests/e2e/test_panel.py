@@ -62,7 +62,7 @@ class Panel(PanelTestCase):
         run.key(*["Tab"] * (TAB_ORDER.index(DRUM_MUTES) - TAB_ORDER.index(SYNTH[0])))
         self.assertEqual(run.state()["focus"], DRUM_MUTES)
         run.key("space")
-        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, 20, what="drum box cleared")
+        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, what="drum box cleared")
         mark = run.mark()
         run.key("Escape", "Return")
         time.sleep(1)  # a panel that closed on Esc would be gone by now

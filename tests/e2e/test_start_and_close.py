@@ -58,9 +58,9 @@ class StartAndClose(PanelTestCase):
         self.assertEqual(run.settled_sent(2, mark), [cc(98, 119), cc(38, 31)])
         # Each box's flag follows that box: clicked while both show the same, they differ.
         run.click(DRUM_MUTES)
-        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, 20, what="drum box cleared")
+        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, what="drum box cleared")
         run.click(SYNTH_MUTES)
-        wait_until(lambda: run.state()["check"][SYNTH_MUTES] == 1, 20, what="synth box checked")
+        wait_until(lambda: run.state()["check"][SYNTH_MUTES] == 1, what="synth box checked")
         mark = run.mark()
         run.inject(1, [cc(38, 31)])
         self.assertEqual(run.settled_sent(6, mark), [cc(38, 31)] + parts(40, 31, 5))

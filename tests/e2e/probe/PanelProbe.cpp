@@ -116,7 +116,13 @@ void PrintMessageBox(HWND panel) {
     EnumChildWindows(box, PrintStaticText, 0);
 }
 
-void PrintDropDown() {
+// An open drop-down list, and whether a control of the panel still holds the mouse capture:
+// until it lets go, a click meant for another control goes to it.
+void PrintDropDown(HWND panel) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &info);
+    std::printf("capture %d\n", info.hwndCapture != nullptr ? 1 : 0);
     HWND list = FindTopLevel("ComboLBox", nullptr);
     if (list == nullptr) {
         std::printf("dropdown none\n");
@@ -137,7 +143,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "box") == 0) {
         PrintMessageBox(panel);
     } else if (std::strcmp(command, "dropdown") == 0) {
-        PrintDropDown();
+        PrintDropDown(panel);
     } else if (panel != nullptr) {
         PrintState(panel);
     }
