@@ -71,6 +71,13 @@ void EndOutputSwitch() {
     ReleaseSRWLockExclusive(&outputSwitchLock);
 }
 
+void SendToOpenPort(ShortMessage message) {
+    HMIDIOUT port = output.port.load(std::memory_order_relaxed);
+    if (port != nullptr) {
+        midiOutShortMsg(port, message);
+    }
+}
+
 void SendThroughGate(ShortMessage message) {
     for (;;) {
         output.deliveryInSend.store(true, std::memory_order_relaxed);
@@ -82,10 +89,7 @@ void SendThroughGate(ShortMessage message) {
         AcquireSRWLockShared(&outputSwitchLock); // until the new port is in place
         ReleaseSRWLockShared(&outputSwitchLock);
     }
-    HMIDIOUT port = output.port.load(std::memory_order_relaxed);
-    if (port != nullptr) {
-        midiOutShortMsg(port, message);
-    }
+    SendToOpenPort(message);
     output.deliveryInSend.store(false, std::memory_order_release);
 }
 
@@ -178,11 +182,8 @@ void MarkWindowThread() {
 
 void SendToOutput(ShortMessage message) {
     if (CurrentThreadBlock() == output.windowThread) [[unlikely]] {
-        HMIDIOUT port = output.port.load(std::memory_order_relaxed);
-        if (port != nullptr) {
-            midiOutShortMsg(port, message);
-        }
-        return;
+        SendToOpenPort(message);
+    } else {
+        SendThroughGate(message);
     }
-    SendThroughGate(message);
 }

@@ -21,7 +21,7 @@ WINESERVER = "/usr/lib/wine/wineserver64"
 EVENT = struct.Struct("<IiIIq")
 (CLOCK_FREQUENCY, INPUT_OPENED, INPUT_OPEN_FAILED, INPUT_STARTED, INPUT_STOPPED, INPUT_CLOSED,
  OUTPUT_OPENED, OUTPUT_OPEN_FAILED, OUTPUT_CLOSED, DELIVERED, SENT, VIOLATION, CALLBACK_OPEN,
- CALLBACK_CLOSE) = range(1, 15)
+ CALLBACK_CLOSE, TSC_FREQUENCY) = range(1, 16)
 VIOLATIONS = {1: "unknown handle", 2: "closed handle", 3: "send during close",
               4: "callback after stop", 5: "concurrent callbacks",
               6: "input call from the callback", 7: "bad callback kind"}
@@ -75,25 +75,20 @@ class Display:
         self.use_current = use_current and bool(os.environ.get("DISPLAY"))
 
     def start(self):
-        if self.use_current:
-            self.environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
-                                    WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml=")
-            ensure_prefix(self.environment)
-            self.start_wineserver()
-            return
-        number = 100
-        while Path(f"/tmp/.X11-unix/X{number}").exists() or Path(f"/tmp/.X{number}-lock").exists():
-            number += 1
-        self.process = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24",
-                                         "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-        self.environment = dict(os.environ, DISPLAY=f":{number}", WINEPREFIX=str(PREFIX),
-                                WINEDEBUG="-all",
+        self.environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
                                 WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml=")
-        wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.environment,
-                                          capture_output=True).returncode == 0,
-                   what="Xvfb")
-        os.environ["DISPLAY"] = self.environment["DISPLAY"]
+        if not self.use_current:
+            number = 100
+            while (Path(f"/tmp/.X11-unix/X{number}").exists() or
+                   Path(f"/tmp/.X{number}-lock").exists()):
+                number += 1
+            self.process = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24",
+                                             "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                            stderr=subprocess.DEVNULL)
+            self.environment["DISPLAY"] = os.environ["DISPLAY"] = f":{number}"
+            wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.environment,
+                                              capture_output=True).returncode == 0,
+                       what="Xvfb")
         ensure_prefix(self.environment)
         self.start_wineserver()
 

@@ -12,10 +12,9 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import wine_session as harness  # noqa: E402
-from wine_session import OUTPUT_DEVICE, cc, note_on, program  # noqa: E402
+from wine_session import OUTPUT_DEVICE, TSC_FREQUENCY, cc, note_on, program  # noqa: E402
 
 MESSAGES = 200_000
-TSC_FREQUENCY = 15
 ROUNDS = 3
 
 
