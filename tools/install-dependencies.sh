@@ -4,7 +4,7 @@
 # Usage: tools/install-dependencies.sh [build|wine|all]
 set -euo pipefail
 
-build_packages=(cmake make python3 clang clang-format libclang-rt-14-dev libgtest-dev
+build_packages=(binutils cmake make python3 clang clang-format libclang-rt-14-dev libgtest-dev
                 libbenchmark-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 # Wine's 64-bit loader and server, its own fonts for the panel's text, a virtual display, X
 # input, screenshots (imagemagick) and the display check (x11-utils).
@@ -51,9 +51,14 @@ mapfile -t missing < <(missing_of "${wanted[@]}")
 [ "${1:-all}" = build ] && exit 0
 mapfile -t missing < <(missing_of "${wine32_packages[@]}")
 [ ${#missing[@]} -eq 0 ] && exit 0
-# A machine that refuses 32-bit processes may fail here, in a maintainer script that runs a
-# 32-bit program. The x86_64 build is then what the Wine runs prove, so go on without them,
-# and leave no half-configured i386 package behind to break the next install.
+# Where the kernel runs no 32-bit processes, the i386 packages could never run (their own
+# maintainer scripts fail) and the x86_64 build is what the Wine runs prove: fetch none of them.
+if ! why=$("$(dirname "$0")/runs-32bit-processes.sh"); then
+    echo "Not installing the 32-bit Wine: this machine refuses 32-bit processes ($why)."
+    exit 0
+fi
+# Should the install itself fail, go on with the x86_64 build, and leave no half-configured
+# i386 package behind to break the next install.
 if ! { dpkg --print-foreign-architectures | grep -qx i386 ||
        "${sudo[@]}" dpkg --add-architecture i386; } || ! install "${missing[@]}"; then
     echo "Could not install the 32-bit Wine (${missing[*]}); the Wine runs will use the x86_64 build."

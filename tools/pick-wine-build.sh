@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Decides which build the Wine runs prove, by trying whether this machine executes 32-bit
-# processes: the 32-bit product where it does, the x86_64 build of the same sources where it
-# does not. Prints the build's preset name (win32 or win64) and one line saying which and why.
-# QUORVEL_WINE32_LOADER names another 32-bit loader to try (a failing one simulates a machine
-# that refuses 32-bit processes).
+# Decides which build the Wine runs prove: the 32-bit product where this machine executes 32-bit
+# processes (the same test the installer asks) and has the 32-bit Wine loader, the x86_64 build
+# of the same sources where it does not. Prints the build's preset name (win32 or win64), and
+# one line on stderr saying which and why.
 set -uo pipefail
-loader=${QUORVEL_WINE32_LOADER:-/usr/lib/wine/wine}
-if [ ! -x "$loader" ]; then
+cd "$(dirname "$0")/.."
+loader=/usr/lib/wine/wine
+if ! why=$(tools/runs-32bit-processes.sh); then
+    why="refuses 32-bit processes ($why)"
+elif [ ! -x "$loader" ]; then
     why="has no 32-bit Wine loader ($loader: wine32:i386 is not installed)"
 elif ! answer=$("$loader" --version 2>&1 | head -n 1; exit "${PIPESTATUS[0]}"); then
-    why="refuses 32-bit processes ($loader --version: ${answer:-no answer})"
+    why="cannot start its 32-bit Wine loader ($loader --version: ${answer:-no answer})"
 else
     echo "Wine runs build/win32/Quorvel.exe, the 32-bit product: this machine runs 32-bit processes ($answer)." >&2
     echo win32
