@@ -1,4 +1,5 @@
 #include "MidiPorts.h"
+#include "OutputGate.h"
 #include "Panel.h"
 #include "SettingsFile.h"
 #include "resource.h"

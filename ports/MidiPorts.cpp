@@ -1,10 +1,10 @@
 #include "MidiPorts.h"
 
 #include "Engine.h"
+#include "OutputGate.h"
 
 #include <mmsystem.h>
 
-#include <atomic>
 #include <cstdio>
 #include <type_traits>
 
@@ -22,76 +22,6 @@ constexpr const char* kPortErrorCaption = "Error";
 // Null means no port is open; a handle is set back to null as soon as its port is closed or
 // its open fails, so no platform call ever sees a handle that is already closed.
 HMIDIIN inputPort = nullptr;
-
-// The output gate. Only the window thread closes and opens the output port, so its own sends
-// need no guard; every other thread's send (the delivery thread's) passes the gate:
-//  - the sender marks itself in send with a plain store, then reads the switching flag;
-//  - the window thread sets the switching flag, then FlushProcessWriteBuffers: once it returns,
-//    every processor has drained its store buffer, so either the sender's mark is visible to
-//    the window thread or the sender's later read sees the flag set;
-//  - the window thread then waits for the mark to clear before it closes the port, and a
-//    sender that sees the flag set steps back and waits on outputSwitchLock, which the
-//    window thread holds for the whole switch, and then sends to the new port.
-// So a send never reaches a closed port, nothing is lost, each thread's sends keep their
-// order, and the hot path takes no locked instruction. Neither side holds anything across an
-// input-port call, which may wait for the delivery thread's callback. Everything a send reads
-// or writes shares one cache line.
-struct alignas(64) OutputGate {
-    const void* windowThread;
-    std::atomic<HMIDIOUT> port;
-    std::atomic<bool> deliveryInSend;
-    std::atomic<bool> switching;
-};
-OutputGate output{nullptr, nullptr, false, false};
-SRWLOCK outputSwitchLock = SRWLOCK_INIT;
-
-// The calling thread's environment block (NT_TIB.Self), which identifies it among live threads:
-// one load relative to the thread segment register, where GetCurrentThreadId is a call.
-const void* CurrentThreadBlock() {
-    const void* block;
-#if defined(__i386__)
-    __asm__("movl %%fs:0x18, %0" : "=r"(block));
-#else
-    __asm__("movq %%gs:0x30, %0" : "=r"(block));
-#endif
-    return block;
-}
-
-void BeginOutputSwitch() {
-    AcquireSRWLockExclusive(&outputSwitchLock);
-    output.switching.store(true, std::memory_order_relaxed);
-    FlushProcessWriteBuffers();
-    while (output.deliveryInSend.load(std::memory_order_acquire)) {
-        SwitchToThread();
-    }
-}
-
-void EndOutputSwitch() {
-    output.switching.store(false, std::memory_order_release);
-    ReleaseSRWLockExclusive(&outputSwitchLock);
-}
-
-void SendToOpenPort(ShortMessage message) {
-    HMIDIOUT port = output.port.load(std::memory_order_relaxed);
-    if (port != nullptr) {
-        midiOutShortMsg(port, message);
-    }
-}
-
-void SendThroughGate(ShortMessage message) {
-    for (;;) {
-        output.deliveryInSend.store(true, std::memory_order_relaxed);
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        if (!output.switching.load(std::memory_order_acquire)) [[likely]] {
-            break;
-        }
-        output.deliveryInSend.store(false, std::memory_order_release);
-        AcquireSRWLockShared(&outputSwitchLock); // until the new port is in place
-        ReleaseSRWLockShared(&outputSwitchLock);
-    }
-    SendToOpenPort(message);
-    output.deliveryInSend.store(false, std::memory_order_release);
-}
 
 UINT PlatformDeviceId(std::int32_t deviceIndex) {
     return static_cast<UINT>(deviceIndex); // -1 becomes 0xFFFFFFFF, the platform's mapper id
@@ -111,11 +41,9 @@ void StopAndCloseInput() {
     }
 }
 
-// Call between BeginOutputSwitch and EndOutputSwitch.
-void CloseOutputSwitching() {
-    HMIDIOUT port = output.port.load(std::memory_order_relaxed);
+void CloseOutputDuringSwitch() {
+    HMIDIOUT port = TakeOutputPort();
     if (port != nullptr) {
-        output.port.store(nullptr, std::memory_order_relaxed);
         midiOutClose(port);
     }
 }
@@ -155,12 +83,12 @@ void OpenMidiInput() {
 
 void OpenMidiOutput() {
     BeginOutputSwitch();
-    CloseOutputSwitching();
+    CloseOutputDuringSwitch();
     HMIDIOUT opened = nullptr;
     const MMRESULT result =
         midiOutOpen(&opened, PlatformDeviceId(bridgeSettings.outputDevice), 0, 0, CALLBACK_NULL);
     if (result == MMSYSERR_NOERROR) {
-        output.port.store(opened, std::memory_order_relaxed);
+        PlaceOutputPort(opened);
     }
     EndOutputSwitch();
     // The box waits for the user: show it only once the delivery thread can send again.
@@ -172,18 +100,10 @@ void OpenMidiOutput() {
 void CloseMidiPorts() {
     StopAndCloseInput();
     BeginOutputSwitch();
-    CloseOutputSwitching();
+    CloseOutputDuringSwitch();
     EndOutputSwitch();
 }
 
-void MarkWindowThread() {
-    output.windowThread = CurrentThreadBlock();
-}
-
 void SendToOutput(ShortMessage message) {
-    if (CurrentThreadBlock() == output.windowThread) [[unlikely]] {
-        SendToOpenPort(message);
-    } else {
-        SendThroughGate(message);
-    }
+    SendThroughOutputGate(message);
 }

@@ -13,7 +13,3 @@ void OpenMidiOutput();
 
 // Stops and closes the input, then closes the output.
 void CloseMidiPorts();
-
-// Names the calling thread as the window thread: the one that opens and closes the ports.
-// Call it before any port is opened.
-void MarkWindowThread();

@@ -2,7 +2,8 @@
 # Decides which build the Wine runs prove: the 32-bit product where this machine executes 32-bit
 # processes (the same test the installer asks) and has the 32-bit Wine loader, the x86_64 build
 # of the same sources where it does not. Prints the build's preset name (win32 or win64), and
-# one line on stderr saying which and why.
+# one line on stderr saying which and why. With --all, prints every build this machine's Wine
+# runs: "win32 win64", or "win64".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 loader=/usr/lib/wine/wine
@@ -14,7 +15,7 @@ elif ! answer=$("$loader" --version 2>&1 | head -n 1; exit "${PIPESTATUS[0]}"); 
     why="cannot start its 32-bit Wine loader ($loader --version: ${answer:-no answer})"
 else
     echo "Wine runs build/win32/Quorvel.exe, the 32-bit product: this machine runs 32-bit processes ($answer)." >&2
-    echo win32
+    [ "${1:-}" = --all ] && echo "win32 win64" || echo win32
     exit 0
 fi
 echo "Wine runs build/win64/Quorvel.exe, the x86_64 build of the same sources, NOT the 32-bit product: this machine $why." >&2

@@ -21,10 +21,11 @@ WINESERVER = "/usr/lib/wine/wineserver64"
 EVENT = struct.Struct("<IiIIq")
 (CLOCK_FREQUENCY, INPUT_OPENED, INPUT_OPEN_FAILED, INPUT_STARTED, INPUT_STOPPED, INPUT_CLOSED,
  OUTPUT_OPENED, OUTPUT_OPEN_FAILED, OUTPUT_CLOSED, DELIVERED, SENT, VIOLATION, CALLBACK_OPEN,
- CALLBACK_CLOSE, TSC_FREQUENCY) = range(1, 16)
+ CALLBACK_CLOSE, TSC_FREQUENCY, SEND_TOTAL) = range(1, 17)
 VIOLATIONS = {1: "unknown handle", 2: "closed handle", 3: "send during close",
               4: "callback after stop", 5: "concurrent callbacks",
-              6: "input call from the callback", 7: "bad callback kind"}
+              6: "input call from the callback", 7: "bad callback kind", 8: "out of sequence",
+              9: "slow callback"}
 
 # Control ids of the panel, by name.
 INPUT_DEVICE, OUTPUT_DEVICE, WHEEL_TYPE = 1003, 1004, 1005
@@ -128,13 +129,76 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
-class Quorvel:
+class DriverRecords:
+    """The virtual MIDI driver's folder: input to inject, and the events it recorded."""
+
+    def __init__(self, midi):
+        self.midi = midi
+        self.event_offset = 0
+        self.event_cache = []
+
+    def inject(self, device, words):
+        with open(self.midi / f"input-{device}.bin", "ab") as stream:
+            stream.write(struct.pack(f"<{len(words)}I", *words))
+
+    def events(self):
+        path = self.midi / "events.bin"
+        if path.exists():
+            data = path.read_bytes()
+            whole = len(data) - len(data) % EVENT.size
+            for offset in range(self.event_offset, whole, EVENT.size):
+                self.event_cache.append(EVENT.unpack_from(data, offset))
+            self.event_offset = max(self.event_offset, whole)
+        return self.event_cache
+
+    def events_of(self, *kinds):
+        return [event for event in self.events() if event[0] in kinds]
+
+    def sent(self, device=None, since=0):
+        return [word for kind, dev, word, _, _ in self.events()[since:]
+                if kind == SENT and (device is None or dev == device)]
+
+    def mark(self):
+        return len(self.events())
+
+    def violations(self):
+        return [(VIOLATIONS.get(word, word), device)
+                for kind, device, word, _, _ in self.events() if kind == VIOLATION]
+
+    def port_events(self, since=0):
+        names = {INPUT_OPENED: "in-open", INPUT_OPEN_FAILED: "in-fail", INPUT_STARTED: "in-start",
+                 INPUT_STOPPED: "in-stop", INPUT_CLOSED: "in-close", OUTPUT_OPENED: "out-open",
+                 OUTPUT_OPEN_FAILED: "out-fail", OUTPUT_CLOSED: "out-close"}
+        return [(names[kind], device) for kind, device, _, _, _ in self.events()[since:]
+                if kind in names]
+
+    def wait_sent(self, count, since=0, timeout=30):
+        return wait_until(lambda: (lambda s: s if len(s) >= count else None)(self.sent(since=since)),
+                          timeout, 0.05, f"{count} sent messages")
+
+    def settled_sent(self, count, since=0, timeout=30, quiet=0.3):
+        """Everything sent since the mark once `count` messages are there and nothing more
+        has come for `quiet` seconds: a stray extra message is caught, not missed."""
+        self.wait_sent(count, since, timeout)
+        while True:
+            before = len(self.sent(since=since))
+            time.sleep(quiet)
+            after = self.sent(since=since)
+            if len(after) == before:
+                return after
+
+    def wait_started(self, since=0, timeout=30):
+        wait_until(lambda: any(name == "in-start" for name, _ in self.port_events(since)),
+                   timeout, 0.05, "the input port to start")
+
+
+class Quorvel(DriverRecords):
     """One run of the real program in a fresh working folder, with virtual MIDI devices."""
 
     def __init__(self, display, settings=None, inputs=None, outputs=None, program_name="Quorvel.exe"):
         self.display = display
         self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
-        self.midi = self.folder / "midi"
+        super().__init__(self.folder / "midi")
         self.midi.mkdir()
         lines = []
         for kind, names in (("in", inputs or DEFAULT_INPUTS), ("out", outputs or DEFAULT_OUTPUTS)):
@@ -147,17 +211,25 @@ class Quorvel:
         self.process = None
         self.panel_window = None
         self.rects = None
-        self.event_offset = 0
-        self.event_cache = []
 
     # ---- the process ------------------------------------------------------------------------
-    def start(self, **driver_environment):
+    def start(self, wine_debug=None, **driver_environment):
+        """wine_debug: Wine's debug channels for this run, whose output goes to wine.log."""
         environment = dict(self.display.environment, **driver_environment,
                            QUORVEL_FAKE_MIDI_DIR=windows_path(self.midi))
+        log = subprocess.DEVNULL
+        if wine_debug:
+            environment["WINEDEBUG"] = wine_debug
+            log = open(self.folder / "wine.log", "w")
         self.process = subprocess.Popen([WINE, str(BUILD / self.program_name)],
                                         cwd=self.folder, env=environment,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                        stdout=subprocess.DEVNULL, stderr=log)
+        if wine_debug:
+            log.close()
         return self
+
+    def wine_log(self):
+        return (self.folder / "wine.log").read_text(errors="replace").splitlines()
 
     def running(self):
         return self.process is not None and self.process.poll() is None
@@ -296,58 +368,3 @@ class Quorvel:
         window = self.panel_window if panel_only and self.panel_window else "root"
         subprocess.run(["import", "-window", window, str(path)], env=self.display.environment,
                        check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    # ---- the virtual driver -----------------------------------------------------------------
-    def inject(self, device, words):
-        with open(self.midi / f"input-{device}.bin", "ab") as stream:
-            stream.write(struct.pack(f"<{len(words)}I", *words))
-
-    def events(self):
-        path = self.midi / "events.bin"
-        if path.exists():
-            data = path.read_bytes()
-            whole = len(data) - len(data) % EVENT.size
-            for offset in range(self.event_offset, whole, EVENT.size):
-                self.event_cache.append(EVENT.unpack_from(data, offset))
-            self.event_offset = max(self.event_offset, whole)
-        return self.event_cache
-
-    def events_of(self, *kinds):
-        return [event for event in self.events() if event[0] in kinds]
-
-    def sent(self, device=None, since=0):
-        return [word for kind, dev, word, _, _ in self.events()[since:]
-                if kind == SENT and (device is None or dev == device)]
-
-    def mark(self):
-        return len(self.events())
-
-    def violations(self):
-        return [(VIOLATIONS.get(word, word), device)
-                for kind, device, word, _, _ in self.events() if kind == VIOLATION]
-
-    def port_events(self, since=0):
-        names = {INPUT_OPENED: "in-open", INPUT_OPEN_FAILED: "in-fail", INPUT_STARTED: "in-start",
-                 INPUT_STOPPED: "in-stop", INPUT_CLOSED: "in-close", OUTPUT_OPENED: "out-open",
-                 OUTPUT_OPEN_FAILED: "out-fail", OUTPUT_CLOSED: "out-close"}
-        return [(names[kind], device) for kind, device, _, _, _ in self.events()[since:]
-                if kind in names]
-
-    def wait_sent(self, count, since=0, timeout=30):
-        return wait_until(lambda: (lambda s: s if len(s) >= count else None)(self.sent(since=since)),
-                          timeout, 0.05, f"{count} sent messages")
-
-    def settled_sent(self, count, since=0, timeout=30, quiet=0.3):
-        """Everything sent since the mark once `count` messages are there and nothing more
-        has come for `quiet` seconds: a stray extra message is caught, not missed."""
-        self.wait_sent(count, since, timeout)
-        while True:
-            before = len(self.sent(since=since))
-            time.sleep(quiet)
-            after = self.sent(since=since)
-            if len(after) == before:
-                return after
-
-    def wait_started(self, since=0, timeout=30):
-        wait_until(lambda: any(name == "in-start" for name, _ in self.port_events(since)),
-                   timeout, 0.05, "the input port to start")

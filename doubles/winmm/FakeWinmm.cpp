@@ -13,14 +13,20 @@
 #include <intrin.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 constexpr int kMaxDevices = 16;
 constexpr int kMaxPorts = 4096;
-constexpr UINT_PTR kInputHandleBase = 0x100000;
-constexpr UINT_PTR kOutputHandleBase = 0x200000;
+// A handle is its kind's base, the slot's generation and the slot: a slot is used again after
+// its port is closed, and a send on the old handle still shows as a send on a closed port.
+constexpr UINT_PTR kSlotBits = 12;
+constexpr UINT_PTR kGenerationMask = 0xFFFF;
+constexpr UINT_PTR kInputHandleBase = 0x10000000;
+constexpr UINT_PTR kOutputHandleBase = 0x20000000;
+static_assert(kMaxPorts == 1 << kSlotBits);
 
 struct Device {
     char name[MAXPNAMELEN];
@@ -35,6 +41,13 @@ struct Driver {
     int outputCount;
     HANDLE events;
     bool recordMessages; // deliveries and sends; the latency benchmark turns them off
+    // The output gate's stress test: no per-port records and no hold in a close, and every
+    // send must carry the word after the previous send's.
+    bool stress;
+    std::int64_t closeHoldMicroseconds;
+    // A callback that runs longer than this is waiting for something it must not wait for,
+    // such as a message box that waits for the user.
+    std::uint64_t callbackBoundCycles;
     CRITICAL_SECTION eventLock;
     CRITICAL_SECTION portLock; // opens and closes
 };
@@ -45,6 +58,7 @@ using MidiInputCallback = void(CALLBACK*)(HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, D
 
 struct InputPort {
     volatile LONG state;
+    LONG generation;
     int device;
     MidiInputCallback callback;
     DWORD_PTR instance;
@@ -59,6 +73,7 @@ struct InputPort {
 
 struct OutputPort {
     volatile LONG state;
+    volatile LONG generation;
     int device;
     volatile LONG sending;
     volatile LONG closing;
@@ -71,6 +86,8 @@ OutputPort outputPorts[kMaxPorts];
 LONG inputPortCount;
 LONG outputPortCount;
 volatile LONG callbacksRunning;
+volatile LONG sendCount;
+volatile LONG lastSentWord;
 
 // Latency stamps: written by the delivery thread around its callback, and by a send that the
 // callback makes on that thread.
@@ -148,6 +165,8 @@ BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
     }
     ReadDevices();
     driver.recordMessages = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_QUIET", nullptr, 0) == 0;
+    driver.stress = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_STRESS", nullptr, 0) != 0;
+    driver.closeHoldMicroseconds = driver.stress ? 0 : 200;
     char path[MAX_PATH];
     PathInFolder(path, "events.bin");
     driver.events = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -163,10 +182,14 @@ BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
     Sleep(50);
     const std::uint64_t cycles = __rdtsc() - cyclesBefore;
     const std::int64_t ticks = Ticks() - ticksBefore;
-    Record(EventTscFrequency, -1, 0,
-           static_cast<std::int64_t>(static_cast<double>(cycles) *
-                                     static_cast<double>(frequency.QuadPart) /
-                                     static_cast<double>(ticks)));
+    const auto tscFrequency = static_cast<std::int64_t>(static_cast<double>(cycles) *
+                                                        static_cast<double>(frequency.QuadPart) /
+                                                        static_cast<double>(ticks));
+    Record(EventTscFrequency, -1, 0, tscFrequency);
+    char bound[16] = "100";
+    GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS", bound, sizeof bound);
+    driver.callbackBoundCycles =
+        static_cast<std::uint64_t>(tscFrequency) / 1000 * std::strtoull(bound, nullptr, 10);
     return TRUE;
 }
 
@@ -174,21 +197,41 @@ void EnsureDriver() {
     InitOnceExecuteOnce(&driverOnce, StartDriver, nullptr, nullptr);
 }
 
-// Checks a handle the program passed in; records what is wrong with it.
+// The slot a handle names, whatever its state; records a handle this driver never gave out.
 template <typename Port>
-Port* FindPort(Port* ports, const volatile LONG& portCount, UINT_PTR handleBase, void* handle) {
+Port* SlotOf(Port* ports, const volatile LONG& portCount, UINT_PTR handleBase, void* handle) {
     const UINT_PTR value = reinterpret_cast<UINT_PTR>(handle);
-    const LONG count = portCount;
-    if (value < handleBase || value >= handleBase + static_cast<UINT_PTR>(count)) {
+    const UINT_PTR slot = value & (kMaxPorts - 1);
+    if ((value & ~((kGenerationMask << kSlotBits) | (kMaxPorts - 1))) != handleBase ||
+        slot >= static_cast<UINT_PTR>(portCount)) {
         Violation(ViolationUnknownHandle, -1);
         return nullptr;
     }
-    Port* port = &ports[value - handleBase];
-    if (port->state != PortOpen) {
+    return &ports[slot];
+}
+
+template <typename Port>
+bool HandleIsOpen(const Port& port, void* handle) {
+    const UINT_PTR generation = reinterpret_cast<UINT_PTR>(handle) >> kSlotBits & kGenerationMask;
+    return port.state == PortOpen &&
+           (static_cast<UINT_PTR>(port.generation) & kGenerationMask) == generation;
+}
+
+template <typename Port>
+Port* FindPort(Port* ports, const volatile LONG& portCount, UINT_PTR handleBase, void* handle) {
+    Port* port = SlotOf(ports, portCount, handleBase, handle);
+    if (port != nullptr && !HandleIsOpen(*port, handle)) {
         Violation(ViolationClosedHandle, port->device);
         return nullptr;
     }
     return port;
+}
+
+template <typename Handle, typename Port>
+Handle HandleOf(const Port* ports, UINT_PTR handleBase, const Port& port) {
+    const auto slot = static_cast<UINT_PTR>(&port - ports);
+    const auto generation = static_cast<UINT_PTR>(port.generation) & kGenerationMask;
+    return reinterpret_cast<Handle>(handleBase | generation << kSlotBits | slot);
 }
 
 InputPort* FindInput(HMIDIIN handle) {
@@ -200,7 +243,7 @@ OutputPort* FindOutput(HMIDIOUT handle) {
 }
 
 HMIDIIN InputHandle(const InputPort* port) {
-    return reinterpret_cast<HMIDIIN>(kInputHandleBase + static_cast<UINT_PTR>(port - inputPorts));
+    return HandleOf<HMIDIIN>(inputPorts, kInputHandleBase, *port);
 }
 
 void Deliver(InputPort& port, UINT kind, DWORD_PTR param1, DWORD_PTR param2) {
@@ -210,6 +253,9 @@ void Deliver(InputPort& port, UINT kind, DWORD_PTR param1, DWORD_PTR param2) {
     latency.firstSendStamp = 0;
     latency.deliveryStamp = __rdtsc();
     port.callback(InputHandle(&port), kind, port.instance, param1, param2);
+    if (__rdtsc() - latency.deliveryStamp > driver.callbackBoundCycles) {
+        Violation(ViolationSlowCallback, port.device);
+    }
     InterlockedDecrement(&callbacksRunning);
 }
 
@@ -485,22 +531,32 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback
     } else if ((device >= 0 && driver.outputs[device].busy) ||
                DeviceOpen(outputPorts, outputPortCount, device)) {
         result = MMSYSERR_ALLOCATED;
-    } else if (outputPortCount == kMaxPorts) {
+    }
+    LONG slot = 0;
+    while (slot < outputPortCount && outputPorts[slot].state == PortOpen) {
+        ++slot;
+    }
+    if (result == MMSYSERR_NOERROR && slot == kMaxPorts) {
         result = MMSYSERR_NOMEM;
     }
     if (result != MMSYSERR_NOERROR) {
         return FailOpen(handle, EventOutputOpenFailed, device, result);
     }
-    OutputPort& port = outputPorts[outputPortCount];
+    // A send still on its way to this slot's previous port must see that port closed: the new
+    // generation is in place before the slot opens again, and `sending` is left as it is.
+    OutputPort& port = outputPorts[slot];
+    InterlockedIncrement(&port.generation);
     port.device = device;
-    port.sending = 0;
     port.closing = 0;
-    port.state = PortOpen;
-    InterlockedIncrement(&outputPortCount);
+    InterlockedExchange(&port.state, PortOpen);
+    if (slot == outputPortCount) {
+        InterlockedIncrement(&outputPortCount);
+    }
     LeaveCriticalSection(&driver.portLock);
-    *handle =
-        reinterpret_cast<HMIDIOUT>(kOutputHandleBase + static_cast<UINT_PTR>(&port - outputPorts));
-    Record(EventOutputOpened, device, 0);
+    *handle = HandleOf<HMIDIOUT>(outputPorts, kOutputHandleBase, port);
+    if (!driver.stress) {
+        Record(EventOutputOpened, device, 0);
+    }
     return MMSYSERR_NOERROR;
 }
 
@@ -510,19 +566,33 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
         latency.firstSendStamp = entered;
     }
     EnsureDriver();
-    OutputPort* port = FindOutput(handle);
+    OutputPort* port = SlotOf(outputPorts, outputPortCount, kOutputHandleBase, handle);
     if (port == nullptr) {
         return MMSYSERR_INVALHANDLE;
     }
+    // In the slot before anything is checked: a close that begins after this sees the send,
+    // and one that began before is seen here, as `closing` or as a new generation.
     InterlockedIncrement(&port->sending);
-    if (port->closing != 0) {
+    MMRESULT result = MMSYSERR_NOERROR;
+    if (!HandleIsOpen(*port, handle)) {
+        Violation(ViolationClosedHandle, port->device);
+        result = MMSYSERR_INVALHANDLE;
+    } else if (port->closing != 0) {
         Violation(ViolationSendDuringClose, port->device);
     }
-    if (driver.recordMessages) {
-        Record(EventSent, port->device, message);
+    if (result == MMSYSERR_NOERROR) {
+        InterlockedIncrement(&sendCount);
+        const auto previous =
+            static_cast<DWORD>(InterlockedExchange(&lastSentWord, static_cast<LONG>(message)));
+        if (driver.stress && message != previous + 1) {
+            Violation(ViolationOutOfSequence, port->device);
+        }
+        if (driver.recordMessages) {
+            Record(EventSent, port->device, message);
+        }
     }
     InterlockedDecrement(&port->sending);
-    return MMSYSERR_NOERROR;
+    return result;
 }
 
 MMRESULT WINAPI midiOutClose(HMIDIOUT handle) {
@@ -531,18 +601,32 @@ MMRESULT WINAPI midiOutClose(HMIDIOUT handle) {
     if (port == nullptr) {
         return MMSYSERR_INVALHANDLE;
     }
-    port->closing = 1;
+    InterlockedExchange(&port->closing, 1);
     if (port->sending != 0) {
         Violation(ViolationSendDuringClose, port->device);
     } else {
         // Hold the close open for a moment, so that a send racing it is caught.
-        WaitMicroseconds(200, &port->sending, port->device);
+        WaitMicroseconds(driver.closeHoldMicroseconds, &port->sending, port->device);
     }
     EnterCriticalSection(&driver.portLock);
-    port->state = PortClosed;
+    InterlockedExchange(&port->state, PortClosed);
     LeaveCriticalSection(&driver.portLock);
-    Record(EventOutputClosed, port->device, 0);
+    if (!driver.stress) {
+        Record(EventOutputClosed, port->device, 0);
+    }
     return MMSYSERR_NOERROR;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+    // Without the event lock: the process is ending, and a thread that held it may be gone.
+    if (reason == DLL_PROCESS_DETACH && driver.events != nullptr &&
+        driver.events != INVALID_HANDLE_VALUE) {
+        FakeMidiEvent total{EventSendTotal, -1, static_cast<std::uint32_t>(sendCount),
+                            GetCurrentThreadId(), Ticks()};
+        DWORD written = 0;
+        WriteFile(driver.events, &total, sizeof total, &written, nullptr);
+    }
+    return TRUE;
 }
 
 } // extern "C"

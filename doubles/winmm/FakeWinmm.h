@@ -33,6 +33,7 @@ enum FakeMidiEventKind : std::uint32_t {
     EventCallbackOpen = 13,
     EventCallbackClose = 14,
     EventTscFrequency = 15, // ticks holds the time-stamp counter's cycles per second
+    EventSendTotal = 16,    // word: sends the driver took, written as the process ends
 };
 
 enum FakeMidiViolation : std::uint32_t {
@@ -43,4 +44,6 @@ enum FakeMidiViolation : std::uint32_t {
     ViolationConcurrentCallbacks = 5,
     ViolationInputCallFromCallback = 6,
     ViolationBadCallbackKind = 7,
+    ViolationOutOfSequence = 8, // a stress-test send that is not the word after the last one
+    ViolationSlowCallback = 9,  // longer than QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS (100 ms)
 };

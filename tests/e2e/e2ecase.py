@@ -34,10 +34,10 @@ class PanelTestCase(unittest.TestCase):
             run.cleanup()
         self.assertEqual(violations, [], "driver contract violations")
 
-    def launch(self, settings=None, **options):
+    def launch(self, settings=None, wine_debug=None, **options):
         run = harness.Quorvel(self.display, settings, **options)
         self.runs.append(run)
-        return run.start()
+        return run.start(wine_debug)
 
     def launch_to_panel(self, settings=None, **options):
         run = self.launch(settings, **options)

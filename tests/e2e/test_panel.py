@@ -3,11 +3,12 @@ import time
 import unittest
 
 from e2ecase import PanelTestCase
-from wine_session import (DRUM, DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, TAB_ORDER,
+from wine_session import (DELIVERED, DRUM, DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, TAB_ORDER,
                           WHEEL_DOWN, WHEEL_TYPE, WHEEL_UP, cc, program, wait_until)
 
 UP, DOWN = cc(47, 65), cc(48, 65)
 SETTINGS = [0, 1, 1, 0, 0]
+FLOOD = 20_000
 
 
 class Panel(PanelTestCase):
@@ -89,13 +90,20 @@ class Panel(PanelTestCase):
                           ("out-close", 0), ("out-open", 0), ("out-close", 0), ("out-open", 1)])
         self.assertClosesWithSettings(run, [0, 1, 1, 1, 1])
 
-    def test_a_busy_device_shows_its_error_and_the_panel_stays_usable(self):
+    def test_a_busy_device_shows_its_error_while_input_flows_and_the_panel_stays_usable(self):
         run = self.launch_to_panel(SETTINGS)
         run.wait_started()
+        delivered = len(run.events_of(DELIVERED))
         for control, kind in ((OUTPUT_DEVICE, "out"), (INPUT_DEVICE, "in")):
             mark = run.mark()
+            if kind == "out":  # input keeps flowing while the box waits for the user
+                run.inject(0, [0xF8] * FLOOD)
             run.choose(control, 2)
             self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 4"))
+            if kind == "out":
+                wait_until(lambda: len(run.events_of(DELIVERED)) >= delivered + FLOOD,
+                           what="the flood delivered while the box is up")
+                self.assertIsNotNone(run.message_box())
             run.press_box_ok("Error")
             self.assertEqual(run.port_events(mark)[-1], (kind + "-fail", 2))
             run.choose(control, 1)
