@@ -62,8 +62,14 @@ void MarkWindowThread() {
 void BeginOutputSwitch() {
     AcquireSRWLockExclusive(&switchLock);
     gate.switching.store(true, std::memory_order_seq_cst);
-    while (gate.senderInside.load(std::memory_order_seq_cst)) {
-        SwitchToThread();
+    // A send is over in microseconds, unless the driver stalls: then give the processor
+    // back rather than spin through it.
+    for (int spins = 0; gate.senderInside.load(std::memory_order_seq_cst); ++spins) {
+        if (spins < 64) {
+            SwitchToThread();
+        } else {
+            Sleep(1);
+        }
     }
 }
 

@@ -21,7 +21,8 @@ WINESERVER = "/usr/lib/wine/wineserver64"
 EVENT = struct.Struct("<IiIIq")
 (CLOCK_FREQUENCY, INPUT_OPENED, INPUT_OPEN_FAILED, INPUT_STARTED, INPUT_STOPPED, INPUT_CLOSED,
  OUTPUT_OPENED, OUTPUT_OPEN_FAILED, OUTPUT_CLOSED, DELIVERED, SENT, VIOLATION, CALLBACK_OPEN,
- CALLBACK_CLOSE, TSC_FREQUENCY, SEND_TOTAL) = range(1, 17)
+ CALLBACK_CLOSE, TSC_FREQUENCY, SEND_TOTAL, DEVICE_REMOVED, DEVICE_RETURNED, STALL_BEGAN,
+ STALL_ENDED) = range(1, 21)
 VIOLATIONS = {1: "unknown handle", 2: "closed handle", 3: "send during close",
               4: "callback after stop", 5: "concurrent callbacks",
               6: "input call from the callback", 7: "bad callback kind", 8: "out of sequence",
@@ -187,6 +188,27 @@ class DriverRecords:
             if len(after) == before:
                 return after
 
+    def fault(self, line):
+        """Appends a stage fault for the driver: "remove in 0", "stall out 0 send 500"."""
+        with open(self.midi / "faults.txt", "a") as faults:
+            faults.write(line + "\n")
+
+    def plug(self, kind, device, present):
+        """Unplugs a device (present=False), or plugs it back at the same index."""
+        path = self.midi / "faults.txt"
+        if present:
+            lines = path.read_text().splitlines() if path.exists() else []
+            fresh = path.with_suffix(".new")  # the driver never sees a half-written file
+            fresh.write_text("".join(f"{line}\n" for line in lines
+                                     if line != f"remove {kind} {device}"))
+            os.replace(fresh, path)
+        else:
+            self.fault(f"remove {kind} {device}")
+        event = DEVICE_RETURNED if present else DEVICE_REMOVED
+        way = 0 if kind == "in" else 1
+        return wait_until(lambda: [e for e in self.events_of(event) if e[1:3] == (device, way)],
+                          10, 0.01, f"{kind} {device} {'back' if present else 'removed'}")[-1]
+
     def wait_started(self, since=0, timeout=30):
         wait_until(lambda: any(name == "in-start" for name, _ in self.port_events(since)),
                    timeout, 0.05, "the input port to start")
@@ -256,7 +278,7 @@ class Quorvel(DriverRecords):
 
     def probe_once(self, command):
         # Through a file, not a pipe: see Display.start_wineserver.
-        with tempfile.TemporaryFile(mode="w+") as answer:
+        with tempfile.TemporaryFile(mode="w+", errors="replace") as answer:
             subprocess.run([WINE, str(BUILD / "panel_probe.exe"), command],
                            env=self.display.environment, stdout=answer,
                            stderr=subprocess.DEVNULL, timeout=60, check=False)
@@ -309,9 +331,16 @@ class Quorvel(DriverRecords):
     def press_box_ok(self, caption):
         box = wait_until(lambda: xdotool("search", "--name", f"^{caption}$").split("\n")[0],
                          30, what=f"the {caption!r} box window")
-        xdotool("windowfocus", "--sync", box)
-        xdotool("key", "--clearmodifiers", "Return")
-        wait_until(lambda: self.message_box() is None, 30, 0.2, "the box to close")
+        # Pressed again if the box is still up a while later, as a user would: a key that
+        # reaches the box before its focus does is lost.
+        for _ in range(5):
+            xdotool("windowfocus", "--sync", box)
+            xdotool("key", "--clearmodifiers", "Return")
+            try:
+                return wait_until(lambda: self.message_box() is None, 6, 0.2, "the box to close")
+            except AssertionError:
+                pass
+        raise AssertionError("the box stayed up after five presses of Return")
 
     # ---- the panel --------------------------------------------------------------------------
     def wait_panel(self, timeout=30):

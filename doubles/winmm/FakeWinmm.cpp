@@ -31,6 +31,12 @@ static_assert(kMaxPorts == 1 << kSlotBits);
 struct Device {
     char name[MAXPNAMELEN];
     bool busy; // held by another program: every open fails with MMSYSERR_ALLOCATED
+    // Unplugged ("remove" in faults.txt): its open handles are dead for good, as on Windows
+    // 10, and opening it fails until it is plugged back at the same index.
+    volatile LONG removed;
+    // Armed by a "stall" line: the next send to, or close of, this output takes so long.
+    volatile LONG stallSendMilliseconds;
+    volatile LONG stallCloseMilliseconds;
 };
 
 struct Driver {
@@ -59,6 +65,7 @@ using MidiInputCallback = void(CALLBACK*)(HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, D
 struct InputPort {
     volatile LONG state;
     LONG generation;
+    volatile LONG dead; // its device was removed while it was open
     int device;
     MidiInputCallback callback;
     DWORD_PTR instance;
@@ -74,6 +81,7 @@ struct InputPort {
 struct OutputPort {
     volatile LONG state;
     volatile LONG generation;
+    volatile LONG dead;
     int device;
     volatile LONG sending;
     volatile LONG closing;
@@ -154,6 +162,70 @@ void ReadDevices() {
     std::fclose(list);
 }
 
+template <typename Port>
+void MarkDead(Port* ports, LONG portCount, int device) {
+    for (LONG i = 0; i < portCount; ++i) {
+        if (ports[i].state == PortOpen && ports[i].device == device) {
+            InterlockedExchange(&ports[i].dead, 1);
+        }
+    }
+}
+
+// "faults.txt" in the driver's folder, read every few milliseconds, holds the stage faults:
+//   remove in|out N           device N is unplugged while the line is there
+//   stall out N send|close MS the next send to, or close of, output N takes MS milliseconds
+// Lines are only ever appended; each stall line is armed once.
+DWORD WINAPI WatchFaults(void*) {
+    char path[MAX_PATH];
+    PathInFolder(path, "faults.txt");
+    int stallsArmed = 0;
+    for (;;) {
+        bool removed[2][kMaxDevices] = {};
+        int stallLine = 0;
+        if (std::FILE* faults = std::fopen(path, "r")) {
+            char kind[8], way[8], what[8];
+            int device = 0;
+            long milliseconds = 0;
+            char line[128];
+            while (std::fgets(line, sizeof line, faults) != nullptr) {
+                if (std::sscanf(line, "remove %7s %d", way, &device) == 2 && device >= 0 &&
+                    device < kMaxDevices) {
+                    removed[std::strcmp(way, "in") == 0 ? 0 : 1][device] = true;
+                } else if (std::sscanf(line, "stall %7s %d %7s %ld", kind, &device, what,
+                                       &milliseconds) == 4 &&
+                           device >= 0 && device < kMaxDevices && stallLine++ == stallsArmed) {
+                    Device& output = driver.outputs[device];
+                    InterlockedExchange(std::strcmp(what, "send") == 0
+                                            ? &output.stallSendMilliseconds
+                                            : &output.stallCloseMilliseconds,
+                                        static_cast<LONG>(milliseconds));
+                    ++stallsArmed;
+                }
+            }
+            std::fclose(faults);
+        }
+        for (int device = 0; device < kMaxDevices; ++device) {
+            for (int input = 0; input < 2; ++input) {
+                Device& changed = (input != 0 ? driver.inputs : driver.outputs)[device];
+                const LONG now = removed[input != 0 ? 0 : 1][device] ? 1 : 0;
+                if (InterlockedExchange(&changed.removed, now) == now) {
+                    continue;
+                }
+                EnterCriticalSection(&driver.portLock);
+                if (now != 0 && input != 0) {
+                    MarkDead(inputPorts, inputPortCount, device);
+                } else if (now != 0) {
+                    MarkDead(outputPorts, outputPortCount, device);
+                }
+                LeaveCriticalSection(&driver.portLock);
+                Record(now != 0 ? EventDeviceRemoved : EventDeviceReturned, device,
+                       input != 0 ? 0 : 1);
+            }
+        }
+        Sleep(2);
+    }
+}
+
 BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
     InitializeCriticalSection(&driver.eventLock);
     InitializeCriticalSection(&driver.portLock);
@@ -167,6 +239,9 @@ BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
     driver.recordMessages = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_QUIET", nullptr, 0) == 0;
     driver.stress = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_STRESS", nullptr, 0) != 0;
     driver.closeHoldMicroseconds = driver.stress ? 0 : 200;
+    if (!driver.stress) {
+        CloseHandle(CreateThread(nullptr, 0, WatchFaults, nullptr, 0, nullptr));
+    }
     char path[MAX_PATH];
     PathInFolder(path, "events.bin");
     driver.events = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -315,6 +390,10 @@ DWORD WINAPI DeliveryThread(void* parameter) {
                 LeaveCriticalSection(&port.deliveryLock);
                 break; // input that arrives while stopped is lost, as on a real port
             }
+            if (port.dead != 0) {
+                LeaveCriticalSection(&port.deliveryLock);
+                continue; // and so is what is played into a pulled cable
+            }
             if (driver.recordMessages) {
                 Record(EventDelivered, port.device, words[i]);
             }
@@ -356,6 +435,16 @@ MMRESULT FailOpen(Handle* handle, FakeMidiEventKind kind, int device, MMRESULT r
     }
     Record(kind, device, result);
     return result;
+}
+
+// A driver that stalls: takes an armed stall once, and records how long it held the caller.
+void Stall(volatile LONG& armed, int device) {
+    const LONG milliseconds = InterlockedExchange(&armed, 0);
+    if (milliseconds != 0) {
+        Record(EventStallBegan, device, static_cast<std::uint32_t>(milliseconds));
+        Sleep(static_cast<DWORD>(milliseconds));
+        Record(EventStallEnded, device, static_cast<std::uint32_t>(milliseconds));
+    }
 }
 
 void WaitMicroseconds(std::int64_t microseconds, volatile LONG* watch, int device) {
@@ -426,6 +515,8 @@ MMRESULT WINAPI midiInOpen(LPHMIDIIN handle, UINT deviceId, DWORD_PTR callback, 
         result = MMSYSERR_INVALPARAM;
     } else if (deviceId >= static_cast<UINT>(driver.inputCount)) {
         result = MMSYSERR_BADDEVICEID;
+    } else if (driver.inputs[deviceId].removed != 0) {
+        result = MMSYSERR_NODRIVER; // what an absent device gives
     } else if (driver.inputs[deviceId].busy || DeviceOpen(inputPorts, inputPortCount, device)) {
         result = MMSYSERR_ALLOCATED;
     } else if (inputPortCount == kMaxPorts) {
@@ -438,6 +529,7 @@ MMRESULT WINAPI midiInOpen(LPHMIDIIN handle, UINT deviceId, DWORD_PTR callback, 
     port.device = device;
     port.callback = reinterpret_cast<MidiInputCallback>(callback);
     port.instance = instance;
+    port.dead = 0;
     port.started = 0;
     port.closing = 0;
     port.file = INVALID_HANDLE_VALUE;
@@ -460,6 +552,9 @@ MMRESULT WINAPI midiInStart(HMIDIIN handle) {
     if (port == nullptr) {
         return MMSYSERR_INVALHANDLE;
     }
+    if (port->dead != 0) {
+        return MMSYSERR_NODRIVER;
+    }
     if (port->file == INVALID_HANDLE_VALUE) {
         char name[32];
         char path[MAX_PATH];
@@ -481,6 +576,9 @@ MMRESULT WINAPI midiInStop(HMIDIIN handle) {
     InputPort* port = FindInput(handle);
     if (port == nullptr) {
         return MMSYSERR_INVALHANDLE;
+    }
+    if (port->dead != 0) {
+        return MMSYSERR_NODRIVER;
     }
     if (CalledFromCallback(*port)) {
         Violation(ViolationInputCallFromCallback, port->device);
@@ -528,6 +626,8 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback
     } else if (device == -1 ? driver.outputCount == 0
                             : deviceId >= static_cast<UINT>(driver.outputCount)) {
         result = MMSYSERR_BADDEVICEID;
+    } else if (device >= 0 && driver.outputs[device].removed != 0) {
+        result = MMSYSERR_NODRIVER;
     } else if ((device >= 0 && driver.outputs[device].busy) ||
                DeviceOpen(outputPorts, outputPortCount, device)) {
         result = MMSYSERR_ALLOCATED;
@@ -547,6 +647,7 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback
     OutputPort& port = outputPorts[slot];
     InterlockedIncrement(&port.generation);
     port.device = device;
+    port.dead = 0;
     port.closing = 0;
     InterlockedExchange(&port.state, PortOpen);
     if (slot == outputPortCount) {
@@ -579,6 +680,10 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
         result = MMSYSERR_INVALHANDLE;
     } else if (port->closing != 0) {
         Violation(ViolationSendDuringClose, port->device);
+    } else if (port->dead != 0) {
+        result = MMSYSERR_NODRIVER;
+    } else if (port->device >= 0) {
+        Stall(driver.outputs[port->device].stallSendMilliseconds, port->device);
     }
     if (result == MMSYSERR_NOERROR) {
         InterlockedIncrement(&sendCount);
@@ -602,6 +707,9 @@ MMRESULT WINAPI midiOutClose(HMIDIOUT handle) {
         return MMSYSERR_INVALHANDLE;
     }
     InterlockedExchange(&port->closing, 1);
+    if (port->device >= 0) {
+        Stall(driver.outputs[port->device].stallCloseMilliseconds, port->device);
+    }
     if (port->sending != 0) {
         Violation(ViolationSendDuringClose, port->device);
     } else {

@@ -32,8 +32,12 @@ enum FakeMidiEventKind : std::uint32_t {
     EventViolation = 12, // word: FakeMidiViolation
     EventCallbackOpen = 13,
     EventCallbackClose = 14,
-    EventTscFrequency = 15, // ticks holds the time-stamp counter's cycles per second
-    EventSendTotal = 16,    // word: sends the driver took, written as the process ends
+    EventTscFrequency = 15,  // ticks holds the time-stamp counter's cycles per second
+    EventSendTotal = 16,     // word: sends the driver took, written as the process ends
+    EventDeviceRemoved = 17, // word: 0 for an input device, 1 for an output
+    EventDeviceReturned = 18,
+    EventStallBegan = 19, // word: milliseconds
+    EventStallEnded = 20,
 };
 
 enum FakeMidiViolation : std::uint32_t {

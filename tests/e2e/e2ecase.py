@@ -34,10 +34,10 @@ class PanelTestCase(unittest.TestCase):
             run.cleanup()
         self.assertEqual(violations, [], "driver contract violations")
 
-    def launch(self, settings=None, wine_debug=None, **options):
+    def launch(self, settings=None, wine_debug=None, environment=None, **options):
         run = harness.Quorvel(self.display, settings, **options)
         self.runs.append(run)
-        return run.start(wine_debug)
+        return run.start(wine_debug, **(environment or {}))
 
     def launch_to_panel(self, settings=None, **options):
         run = self.launch(settings, **options)

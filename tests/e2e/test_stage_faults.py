@@ -1,0 +1,116 @@
+"""Faults on stage, during a flood of input: the groovebox or the music application's port
+unplugged and plugged back at the same index, the panel closed while a dead handle is held, and
+a driver whose send stalls while the user switches the output. After each, choosing the device
+again brings the flow back, and every word delivered outside the fault leaves once, in order."""
+import time
+import unittest
+
+from e2ecase import PanelTestCase
+from wine_session import (DELIVERED, INPUT_DEVICE, OUTPUT_CLOSED, OUTPUT_DEVICE, STALL_BEGAN,
+                          STALL_ENDED, wait_until, xdotool)
+from test_mixed_load import numbered_note
+
+SETTINGS = [0, 1, 1, 0, 0]  # input 0, output 0
+BEFORE, AFTER = 20_000, 5_000  # words played before the fault and after the return
+ABSENT = ("Error", "Can't open midi Device: 6")  # what opening an unplugged device gives
+PROBE_ANSWERS_WITHIN = 10  # seconds
+
+
+class StageFaults(PanelTestCase):
+    def flood(self, run, first, count, device=0):
+        run.inject(device, [numbered_note(first + i) for i in range(count)])
+
+    def delivered(self, run, since):
+        return [(word, ticks) for kind, _, word, _, ticks in run.events()[since:]
+                if kind == DELIVERED]
+
+    def assertAnswersProbe(self, run):
+        started = time.monotonic()
+        self.assertTrue(run.state()["panel"])
+        self.assertLess(time.monotonic() - started, PROBE_ANSWERS_WITHIN)
+
+    def assertOnceInOrder(self, run, since, gap_from=None, gap_to=None):
+        """Every word delivered before tick gap_from (but for the one in flight then) and after
+        tick gap_to was sent exactly once, in order; nothing else was."""
+        delivered = self.delivered(run, since)
+        sent = run.sent(since=since)
+        words = [word for word, _ in delivered]
+        kept = 0
+        while kept < min(len(sent), len(words)) and sent[kept] == words[kept]:
+            kept += 1
+        missing = len(words) - len(sent)
+        self.assertEqual(sent[kept:], words[kept + missing:], "lost, doubled or reordered words")
+        if gap_from is None or missing == 0:
+            self.assertEqual(missing, 0 if gap_from is None else missing, "words lost")
+            return
+        before = sum(1 for _, ticks in delivered if ticks < gap_from)
+        after = sum(1 for _, ticks in delivered if ticks > gap_to)
+        self.assertGreater(after, 0)
+        self.assertGreaterEqual(kept, before - 1, "words delivered before the fault lost")
+        self.assertLessEqual(kept + missing, len(words) - after, "words after the return lost")
+
+    def test_an_unplugged_device_chosen_again_once_back_flows_again(self):
+        for kind, control in (("out", OUTPUT_DEVICE), ("in", INPUT_DEVICE)):
+            with self.subTest(kind):
+                run = self.launch_to_panel(SETTINGS)
+                run.wait_started()
+                mark = run.mark()
+                self.flood(run, 0, BEFORE)
+                wait_until(lambda: len(self.delivered(run, mark)) > BEFORE // 4, what="flow")
+                removed = run.plug(kind, 0, present=False)[4]
+                run.choose(control, 0)  # still absent: its open fails, as specified
+                self.assertEqual(run.wait_message_box(), ABSENT)
+                run.press_box_ok("Error")
+                returned = run.plug(kind, 0, present=True)[4]
+                reopen = run.mark()
+                run.choose(control, 0)
+                run.wait_started(reopen) if kind == "in" else wait_until(
+                    lambda: ("out-open", 0) in run.port_events(reopen), what="output reopened")
+                self.assertAnswersProbe(run)
+                self.flood(run, BEFORE, AFTER)
+                wait_until(lambda: numbered_note(BEFORE + AFTER - 1) in run.sent(since=reopen),
+                           what="the flow after the return")
+                self.assertOnceInOrder(run, mark, removed, run.events()[reopen][4])
+                self.assertLess(removed, returned)
+                self.assertClosesWithSettings(run, SETTINGS)
+
+    def test_closing_while_unplugged_devices_are_held_writes_the_file_and_ends(self):
+        run = self.launch_to_panel([0, 1, 1, 1, 1])
+        run.wait_started()
+        self.flood(run, 0, BEFORE, device=1)
+        run.plug("in", 1, present=False)
+        run.plug("out", 1, present=False)
+        self.assertAnswersProbe(run)
+        self.assertClosesWithSettings(run, [0, 1, 1, 1, 1])
+        self.assertEqual(run.port_events()[-2:], [("in-close", 1), ("out-close", 1)])
+
+    def test_a_send_that_stalls_while_the_user_switches_the_output_holds_nothing_up(self):
+        run = self.launch_to_panel(SETTINGS, environment={
+            "QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS": "2000"})  # the stalled callback itself
+        run.wait_started()
+        left, top, _, _ = run.rects[OUTPUT_DEVICE]
+        run.click(OUTPUT_DEVICE, left + 10, top + 8)  # focus in the output list
+        mark = run.mark()
+        self.flood(run, 0, BEFORE)
+        wait_until(lambda: len(self.delivered(run, mark)) > BEFORE // 4, what="flow")
+        run.fault("stall out 0 send 500")
+        wait_until(lambda: run.events_of(STALL_BEGAN), 10, 0.005, what="the stall")
+        pressed = time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW) // 100
+        xdotool("key", "Down")  # to output 1, while the send to output 0 hangs
+        wait_until(lambda: ("out-open", 1) in run.port_events(mark), what="the switch")
+        self.assertAnswersProbe(run)
+        wait_until(lambda: numbered_note(BEFORE - 1) in run.sent(since=mark), what="the flow")
+        self.assertOnceInOrder(run, mark)
+        began = run.events_of(STALL_BEGAN)[0][4]
+        ended = run.events_of(STALL_ENDED)[0][4]
+        closed = next(e[4] for e in run.events()[mark:] if e[0] == OUTPUT_CLOSED)
+        ticks = [t for _, t in self.delivered(run, mark)]
+        longest_gap = max(b - a for a, b in zip(ticks, ticks[1:]))
+        print(f"\nstall {(ended - began) / 1e4:.1f} ms; the window thread waited "
+              f"{(closed - pressed) / 1e4:.1f} ms from the key press to the close; the longest "
+              f"gap between deliveries {longest_gap / 1e4:.1f} ms")
+        self.assertClosesWithSettings(run, [0, 1, 1, 0, 1])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
