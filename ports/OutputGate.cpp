@@ -4,27 +4,28 @@
 
 namespace {
 
-// Why the gate is sound. It is Dekker's handshake on two flags:
+// Why the gate is sound, on Windows Vista and later and on Wine, 32-bit and 64-bit alike.
+// It is Dekker's handshake on two flags:
 //  - a sender sets senderInside, then reads switching; it sends only if switching is clear,
-//    and clears senderInside when the send has returned;
+//    and clears senderInside once the send has returned;
 //  - the window thread sets switching, then waits until senderInside reads clear, and only then
 //    touches the port.
-// Both stores are sequentially consistent, and so are both loads. The language guarantees that
-// of two such store-then-load sequences at least one load sees the other thread's store: either
-// the window thread waits for the send, or the sender sees the switch and steps back. That needs
-// no promise from the operating system: on x86, for 32 and 64 bits alike, such a store is one
-// locked instruction, and the architecture never lets a later load pass a locked instruction.
-// A plain store would not do: the processor's store buffer lets each side's load run before its
-// own store is visible, so both would go ahead. A process-wide barrier from the window thread
-// (FlushProcessWriteBuffers) would spare the sender its locked instruction, but Wine, which
-// people run Windows MIDI tools under, leaves that call a stub that does nothing.
-// A sender that steps back waits on switchLock in shared mode. The window thread holds it
-// exclusively for the whole switch, so the sender sleeps until the new port is in place.
-// Nothing here is held while a switch is not in progress, and the window thread holds the lock
-// only around the close and the open: never across an input-port call, which may wait for the
-// delivery thread's callback, nor while a message box waits for the user.
-// Everything a send touches shares one cache line, which the sender keeps to itself between
-// switches, so its locked instruction costs no traffic between processors.
+// Both stores and both loads are sequentially consistent, and the language guarantees that of
+// two such store-then-load sequences at least one load sees the other thread's store: either the
+// window thread waits for the send, or the sender sees the switch and steps back. The ordering
+// comes from the processor, not the operating system: on x86 such a store is one locked
+// instruction, and no later load passes a locked instruction. With a plain store, the store
+// buffer would let each side's load run before its own store is visible, and both would go on.
+// The one call that could spare the sender its locked instruction, FlushProcessWriteBuffers on
+// the window thread, is a stub that does nothing under Wine 8; changing a page's protection
+// instead relies on the kernel interrupting every processor, which broadcast TLB invalidation
+// does away with. The platform calls here only wait, and they are real on every platform: a
+// sender that steps back waits on switchLock in shared mode, which the window thread holds
+// exclusively for the whole switch, so it sends to the new port once that is in place.
+// The window thread holds the lock only around the close and the open: never across an
+// input-port call, which may wait for the delivery thread's callback, nor while a message box
+// waits for the user. Everything a send touches shares one cache line, which the sender keeps
+// to itself between switches, so its locked instruction costs no traffic between processors.
 struct alignas(64) Gate {
     const void* windowThread;
     std::atomic<HMIDIOUT> port;
