@@ -208,6 +208,9 @@ DWORD WINAPI WatchFaults(void*) {
             for (int input = 0; input < 2; ++input) {
                 Device& changed = (input != 0 ? driver.inputs : driver.outputs)[device];
                 const LONG now = removed[input != 0 ? 0 : 1][device] ? 1 : 0;
+                // Stamped before the handles die: of the words delivered before the stamp,
+                // only the last can still meet a dead handle.
+                const std::int64_t when = Ticks();
                 if (InterlockedExchange(&changed.removed, now) == now) {
                     continue;
                 }
@@ -219,7 +222,7 @@ DWORD WINAPI WatchFaults(void*) {
                 }
                 LeaveCriticalSection(&driver.portLock);
                 Record(now != 0 ? EventDeviceRemoved : EventDeviceReturned, device,
-                       input != 0 ? 0 : 1);
+                       input != 0 ? 0 : 1, when);
             }
         }
         Sleep(2);

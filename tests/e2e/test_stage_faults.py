@@ -13,7 +13,7 @@ from test_mixed_load import numbered_note
 SETTINGS = [0, 1, 1, 0, 0]  # input 0, output 0
 BEFORE, AFTER = 20_000, 5_000  # words played before the fault and after the return
 ABSENT = ("Error", "Can't open midi Device: 6")  # what opening an unplugged device gives
-PROBE_ANSWERS_WITHIN = 10  # seconds
+PROBE_WITHIN = 10  # seconds
 
 
 class StageFaults(PanelTestCase):
@@ -26,8 +26,7 @@ class StageFaults(PanelTestCase):
 
     def assertAnswersProbe(self, run):
         started = time.monotonic()
-        self.assertTrue(run.state()["panel"])
-        self.assertLess(time.monotonic() - started, PROBE_ANSWERS_WITHIN)
+        self.assertTrue(run.state()["panel"] and time.monotonic() - started < PROBE_WITHIN)
 
     def assertOnceInOrder(self, run, since, gap_from=None, gap_to=None):
         """Every word delivered before tick gap_from (but for the one in flight then) and after
@@ -53,6 +52,8 @@ class StageFaults(PanelTestCase):
     def test_an_unplugged_device_chosen_again_once_back_flows_again(self):
         for kind, control in (("out", OUTPUT_DEVICE), ("in", INPUT_DEVICE)):
             with self.subTest(kind):
+                for earlier in self.runs:
+                    earlier.kill()  # one panel on the screen, even after a failed case
                 run = self.launch_to_panel(SETTINGS)
                 run.wait_started()
                 mark = run.mark()
@@ -62,7 +63,7 @@ class StageFaults(PanelTestCase):
                 run.choose(control, 0)  # still absent: its open fails, as specified
                 self.assertEqual(run.wait_message_box(), ABSENT)
                 run.press_box_ok("Error")
-                returned = run.plug(kind, 0, present=True)[4]
+                run.plug(kind, 0, present=True)
                 reopen = run.mark()
                 run.choose(control, 0)
                 run.wait_started(reopen) if kind == "in" else wait_until(
@@ -72,7 +73,6 @@ class StageFaults(PanelTestCase):
                 wait_until(lambda: numbered_note(BEFORE + AFTER - 1) in run.sent(since=reopen),
                            what="the flow after the return")
                 self.assertOnceInOrder(run, mark, removed, run.events()[reopen][4])
-                self.assertLess(removed, returned)
                 self.assertClosesWithSettings(run, SETTINGS)
 
     def test_closing_while_unplugged_devices_are_held_writes_the_file_and_ends(self):
@@ -96,16 +96,15 @@ class StageFaults(PanelTestCase):
         wait_until(lambda: len(self.delivered(run, mark)) > BEFORE // 4, what="flow")
         run.fault("stall out 0 send 500")
         wait_until(lambda: run.events_of(STALL_BEGAN), 10, 0.005, what="the stall")
-        pressed = time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW) // 100
+        pressed = time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW) // 100  # Wine's clock, in ticks
         xdotool("key", "Down")  # to output 1, while the send to output 0 hangs
         wait_until(lambda: ("out-open", 1) in run.port_events(mark), what="the switch")
         self.assertAnswersProbe(run)
         wait_until(lambda: numbered_note(BEFORE - 1) in run.sent(since=mark), what="the flow")
         self.assertOnceInOrder(run, mark)
-        began = run.events_of(STALL_BEGAN)[0][4]
-        ended = run.events_of(STALL_ENDED)[0][4]
-        closed = next(e[4] for e in run.events()[mark:] if e[0] == OUTPUT_CLOSED)
+        began, ended = (run.events_of(kind)[0][4] for kind in (STALL_BEGAN, STALL_ENDED))
         ticks = [t for _, t in self.delivered(run, mark)]
+        closed = next(e[4] for e in run.events()[mark:] if e[0] == OUTPUT_CLOSED)
         longest_gap = max(b - a for a, b in zip(ticks, ticks[1:]))
         print(f"\nstall {(ended - began) / 1e4:.1f} ms; the window thread waited "
               f"{(closed - pressed) / 1e4:.1f} ms from the key press to the close; the longest "

@@ -70,25 +70,21 @@ class StartAndClose(PanelTestCase):
         self.assertEqual(run.port_events(mark), [("in-stop", 1), ("in-close", 1), ("out-close", 1)])
         self.assertFalse((run.folder / "Settings.new").exists())
 
-    def test_empty_file_opens_the_mapper_and_fails_the_input_at_index_minus_one(self):
-        run = self.launch([])
-        self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 2"))
-        run.press_box_ok("Error")
-        state = run.wait_panel()
-        self.assertEqual(state["selection"], NO_SELECTION)
-        self.assertEqual(state["check"], {SYNTH_MUTES: 1, DRUM_MUTES: 1})
-        self.assertEqual(run.port_events(), [("out-open", -1), ("in-fail", -1)])
-        self.assertClosesWithSettings(run, [255, 1, 1, 255, 255])
-
-    def test_a_stored_device_that_no_longer_exists_shows_the_open_error(self):
-        run = self.launch([0, 1, 1, 7, 0])
-        self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 2"))
-        run.press_box_ok("Error")
-        state = run.wait_panel()
-        self.assertEqual((state["selection"][INPUT_DEVICE], state["selection"][OUTPUT_DEVICE]),
-                         (-1, 0))
-        self.assertEqual(run.port_events(), [("out-open", 0), ("in-fail", 7)])
-        self.assertClosesWithSettings(run, [0, 1, 1, 7, 0])
+    def test_an_input_index_without_a_device_shows_the_open_error_at_start(self):
+        # An empty file leaves -1 everywhere: the output opens the mapper, the input fails.
+        for settings, selection, ports, saved in (
+                ([], (-1, -1), [("out-open", -1), ("in-fail", -1)], [255, 1, 1, 255, 255]),
+                ([0, 1, 1, 7, 0], (-1, 0), [("out-open", 0), ("in-fail", 7)], [0, 1, 1, 7, 0])):
+            with self.subTest(settings=settings):
+                run = self.launch(settings)
+                self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 2"))
+                run.press_box_ok("Error")
+                state = run.wait_panel()
+                self.assertEqual(
+                    (state["selection"][INPUT_DEVICE], state["selection"][OUTPUT_DEVICE]),
+                    selection)
+                self.assertEqual(run.port_events(), ports)
+                self.assertClosesWithSettings(run, saved)
 
     def test_an_unwritable_settings_file_warns_then_exits_with_0_leaving_it_as_it_was(self):
         run = self.launch_to_panel([0, 1, 1, 0, 0])
