@@ -50,7 +50,6 @@ struct Driver {
     // The output gate's stress test: no per-port records and no hold in a close, and every
     // send must carry the word after the previous send's.
     bool stress;
-    std::int64_t closeHoldMicroseconds;
     // A callback that runs longer than this is waiting for something it must not wait for,
     // such as a message box that waits for the user.
     std::uint64_t callbackBoundCycles;
@@ -162,13 +161,24 @@ void ReadDevices() {
     std::fclose(list);
 }
 
+// way: 0 for an input device, 1 for an output, as the event records it.
 template <typename Port>
-void MarkDead(Port* ports, LONG portCount, int device) {
-    for (LONG i = 0; i < portCount; ++i) {
-        if (ports[i].state == PortOpen && ports[i].device == device) {
+void PlugOrUnplug(Device& device, bool removed, Port* ports, LONG portCount, int index, int way) {
+    // Stamped before the handles die: of the words delivered before the stamp, only the last
+    // can still meet a dead handle.
+    const std::int64_t when = Ticks();
+    if (InterlockedExchange(&device.removed, removed ? 1 : 0) == (removed ? 1 : 0)) {
+        return;
+    }
+    EnterCriticalSection(&driver.portLock);
+    for (LONG i = 0; removed && i < portCount; ++i) {
+        if (ports[i].state == PortOpen && ports[i].device == index) {
             InterlockedExchange(&ports[i].dead, 1);
         }
     }
+    LeaveCriticalSection(&driver.portLock);
+    Record(removed ? EventDeviceRemoved : EventDeviceReturned, index, static_cast<DWORD>(way),
+           when);
 }
 
 // "faults.txt" in the driver's folder, read every few milliseconds, holds the stage faults:
@@ -205,25 +215,10 @@ DWORD WINAPI WatchFaults(void*) {
             std::fclose(faults);
         }
         for (int device = 0; device < kMaxDevices; ++device) {
-            for (int input = 0; input < 2; ++input) {
-                Device& changed = (input != 0 ? driver.inputs : driver.outputs)[device];
-                const LONG now = removed[input != 0 ? 0 : 1][device] ? 1 : 0;
-                // Stamped before the handles die: of the words delivered before the stamp,
-                // only the last can still meet a dead handle.
-                const std::int64_t when = Ticks();
-                if (InterlockedExchange(&changed.removed, now) == now) {
-                    continue;
-                }
-                EnterCriticalSection(&driver.portLock);
-                if (now != 0 && input != 0) {
-                    MarkDead(inputPorts, inputPortCount, device);
-                } else if (now != 0) {
-                    MarkDead(outputPorts, outputPortCount, device);
-                }
-                LeaveCriticalSection(&driver.portLock);
-                Record(now != 0 ? EventDeviceRemoved : EventDeviceReturned, device,
-                       input != 0 ? 0 : 1, when);
-            }
+            PlugOrUnplug(driver.inputs[device], removed[0][device], inputPorts, inputPortCount,
+                         device, 0);
+            PlugOrUnplug(driver.outputs[device], removed[1][device], outputPorts, outputPortCount,
+                         device, 1);
         }
         Sleep(2);
     }
@@ -241,7 +236,6 @@ BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
     ReadDevices();
     driver.recordMessages = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_QUIET", nullptr, 0) == 0;
     driver.stress = GetEnvironmentVariableA("QUORVEL_FAKE_MIDI_STRESS", nullptr, 0) != 0;
-    driver.closeHoldMicroseconds = driver.stress ? 0 : 200;
     if (!driver.stress) {
         CloseHandle(CreateThread(nullptr, 0, WatchFaults, nullptr, 0, nullptr));
     }
@@ -438,6 +432,11 @@ MMRESULT FailOpen(Handle* handle, FakeMidiEventKind kind, int device, MMRESULT r
     }
     Record(kind, device, result);
     return result;
+}
+
+// Keeps this send's word and gives back the one before: the stress test's words count up by one.
+DWORD SwapLastSentWord(DWORD message) {
+    return static_cast<DWORD>(InterlockedExchange(&lastSentWord, static_cast<LONG>(message)));
 }
 
 // A driver that stalls: takes an armed stall once, and records how long it held the caller.
@@ -690,9 +689,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
     }
     if (result == MMSYSERR_NOERROR) {
         InterlockedIncrement(&sendCount);
-        const auto previous =
-            static_cast<DWORD>(InterlockedExchange(&lastSentWord, static_cast<LONG>(message)));
-        if (driver.stress && message != previous + 1) {
+        if (driver.stress && message != SwapLastSentWord(message) + 1) {
             Violation(ViolationOutOfSequence, port->device);
         }
         if (driver.recordMessages) {
@@ -717,7 +714,7 @@ MMRESULT WINAPI midiOutClose(HMIDIOUT handle) {
         Violation(ViolationSendDuringClose, port->device);
     } else {
         // Hold the close open for a moment, so that a send racing it is caught.
-        WaitMicroseconds(driver.closeHoldMicroseconds, &port->sending, port->device);
+        WaitMicroseconds(driver.stress ? 0 : 200, &port->sending, port->device);
     }
     EnterCriticalSection(&driver.portLock);
     InterlockedExchange(&port->state, PortClosed);

@@ -1,8 +1,5 @@
-"""The real program, once, with Wine's fixme channel on: every call it makes on the way through
-a whole session (start with "Settings", input flowing, a learn click, both lists switched, a
-busy device's error box, the close) must be implemented, not a stub. Run on each Wine build
-the machine runs. A stub is let through only if it is on ALLOWED, with the reason it is
-harmless to this program."""
+"""A whole session of the real program under Wine's fixme channel: every call it makes must be
+implemented, not a stub, unless ALLOWED names it with the reason it is harmless here."""
 import re
 import unittest
 

@@ -3,8 +3,8 @@ import time
 import unittest
 
 from e2ecase import PanelTestCase
-from wine_session import (DELIVERED, DRUM, DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, TAB_ORDER,
-                          WHEEL_DOWN, WHEEL_TYPE, WHEEL_UP, cc, program, wait_until)
+from wine_session import (DELIVERED, DRUM, DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH,
+                          TAB_ORDER, WHEEL_DOWN, WHEEL_TYPE, WHEEL_UP, cc, program, wait_until)
 
 UP, DOWN = cc(47, 65), cc(48, 65)
 SETTINGS = [0, 1, 1, 0, 0]

@@ -17,8 +17,11 @@ PROBE_WITHIN = 10  # seconds
 
 
 class StageFaults(PanelTestCase):
-    def flood(self, run, first, count, device=0):
+    def flood(self, run, first, count, device=0, since=None):
+        """Plays numbered notes; with `since`, returns once a quarter of them has arrived."""
         run.inject(device, [numbered_note(first + i) for i in range(count)])
+        if since is not None:
+            wait_until(lambda: len(self.delivered(run, since)) > count // 4, what="the flow")
 
     def delivered(self, run, since):
         return [(word, ticks) for kind, _, word, _, ticks in run.events()[since:]
@@ -57,8 +60,7 @@ class StageFaults(PanelTestCase):
                 run = self.launch_to_panel(SETTINGS)
                 run.wait_started()
                 mark = run.mark()
-                self.flood(run, 0, BEFORE)
-                wait_until(lambda: len(self.delivered(run, mark)) > BEFORE // 4, what="flow")
+                self.flood(run, 0, BEFORE, since=mark)
                 removed = run.plug(kind, 0, present=False)[4]
                 run.choose(control, 0)  # still absent: its open fails, as specified
                 self.assertEqual(run.wait_message_box(), ABSENT)
@@ -92,8 +94,7 @@ class StageFaults(PanelTestCase):
         left, top, _, _ = run.rects[OUTPUT_DEVICE]
         run.click(OUTPUT_DEVICE, left + 10, top + 8)  # focus in the output list
         mark = run.mark()
-        self.flood(run, 0, BEFORE)
-        wait_until(lambda: len(self.delivered(run, mark)) > BEFORE // 4, what="flow")
+        self.flood(run, 0, BEFORE, since=mark)
         run.fault("stall out 0 send 500")
         wait_until(lambda: run.events_of(STALL_BEGAN), 10, 0.005, what="the stall")
         pressed = time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW) // 100  # Wine's clock, in ticks
