@@ -5,34 +5,51 @@
 namespace {
 
 // Why the gate is sound, on Windows Vista and later and on Wine, 32-bit and 64-bit alike.
-// It is Dekker's handshake on two flags:
-//  - a sender sets senderInside, then reads switching; it sends only if switching is clear,
-//    and clears senderInside once the send has returned;
-//  - the window thread sets switching, then waits until senderInside reads clear, and only then
-//    touches the port.
-// Both stores and both loads are sequentially consistent, and the language guarantees that of
-// two such store-then-load sequences at least one load sees the other thread's store: either the
-// window thread waits for the send, or the sender sees the switch and steps back. The ordering
-// comes from the processor, not the operating system: on x86 such a store is one locked
-// instruction, and no later load passes a locked instruction. With a plain store, the store
-// buffer would let each side's load run before its own store is visible, and both would go on.
-// The one call that could spare the sender its locked instruction, FlushProcessWriteBuffers on
-// the window thread, is a stub that does nothing under Wine 8; changing a page's protection
-// instead relies on the kernel interrupting every processor, which broadcast TLB invalidation
-// does away with. The platform calls here only wait, and they are real on every platform: a
-// sender that steps back waits on switchLock in shared mode, which the window thread holds
-// exclusively for the whole switch, so it sends to the new port once that is in place.
-// The window thread holds the lock only around the close and the open: never across an
-// input-port call, which may wait for the delivery thread's callback, nor while a message box
-// waits for the user. Everything a send touches shares one cache line, which the sender keeps
-// to itself between switches, so its locked instruction costs no traffic between processors.
+// It is Dekker's handshake, generalised to any number of senders:
+//  - a sender sets its own mark ("inside"), then reads switching; it sends only if switching
+//    is clear, and clears its mark once the send has returned;
+//  - the window thread sets switching, then waits until every sender's mark reads clear, and
+//    only then touches the port.
+// The stores and loads of the handshake are sequentially consistent, and the language
+// guarantees that of two such store-then-load sequences at least one load sees the other
+// thread's store: either the window thread waits for the send, or the sender sees the switch
+// and steps back. On x86 such a store is one locked instruction, and no later load passes a
+// locked instruction; with a plain store, the store buffer would let each side's load run before
+// its own store is visible, and both would go on. FlushProcessWriteBuffers could spare the
+// sender that instruction, but it is a stub that does nothing under Wine 8.
+//
+// Each sending thread has a mark of its own, claimed the first time it sends and kept for the
+// life of the process: two threads that shared one would clear each other's mark, and the port
+// could be closed under a send that is still running. A claim takes the next free slot and
+// publishes its count before the mark is first set, so a switch that has not seen the count
+// cannot have missed the mark either (the sender then sees the switch). A thread that ends
+// leaves its slot to whichever thread later gets its thread block address, which is free of it
+// by then. Should more threads send than there are slots, the rest share one counted mark: two
+// locked instructions per send instead of one, and just as sound.
+//
+// A sender that steps back waits on switchLock in shared mode, which the window thread holds
+// exclusively for the whole switch, so it sends to the new port once that is in place. The
+// window thread holds the lock only around the close and the open: never across an input-port
+// call, which may wait for the delivery thread's callback, nor while a message box waits for the
+// user. Each mark has a cache line of its own, which its sender keeps to itself between
+// switches, so the locked instruction costs no traffic between processors.
+constexpr int kSenderSlots = 32;
+
+struct alignas(64) SenderMark {
+    std::atomic<const void*> owner;
+    std::atomic<bool> inside;
+};
+
 struct alignas(64) Gate {
     const void* windowThread;
     std::atomic<HMIDIOUT> port;
-    std::atomic<bool> senderInside;
     std::atomic<bool> switching;
+    std::atomic<int> claimedSlots;
+    std::atomic<int> overflowSendersInside;
 };
-Gate gate{nullptr, nullptr, false, false};
+
+Gate gate{nullptr, nullptr, false, 0, 0};
+SenderMark senderMarks[kSenderSlots];
 SRWLOCK switchLock = SRWLOCK_INIT;
 
 // The calling thread's environment block (NT_TIB.Self), which identifies it among live threads:
@@ -41,10 +58,45 @@ const void* CurrentThreadBlock() {
     const void* block;
 #if defined(__i386__)
     __asm__("movl %%fs:0x18, %0" : "=r"(block));
-#else
+#elif defined(__x86_64__)
     __asm__("movq %%gs:0x30, %0" : "=r"(block));
+#else
+#error "The output gate reads the thread block on i686 and x86-64 Windows only."
 #endif
     return block;
+}
+
+// This thread's mark, claimed on its first send; null once every slot is taken.
+SenderMark* MarkOf(const void* thread) {
+    const int claimed = gate.claimedSlots.load(std::memory_order_acquire);
+    for (int slot = 0; slot < claimed; ++slot) {
+        if (senderMarks[slot].owner.load(std::memory_order_relaxed) == thread) [[likely]] {
+            return &senderMarks[slot];
+        }
+    }
+    int slot = gate.claimedSlots.load(std::memory_order_relaxed);
+    while (slot < kSenderSlots) {
+        if (gate.claimedSlots.compare_exchange_weak(slot, slot + 1, std::memory_order_seq_cst)) {
+            senderMarks[slot].owner.store(thread, std::memory_order_relaxed);
+            return &senderMarks[slot];
+        }
+    }
+    return nullptr;
+}
+
+bool AnySenderInside() {
+    const int claimed = gate.claimedSlots.load(std::memory_order_seq_cst);
+    for (int slot = 0; slot < claimed; ++slot) {
+        if (senderMarks[slot].inside.load(std::memory_order_seq_cst)) {
+            return true;
+        }
+    }
+    return gate.overflowSendersInside.load(std::memory_order_seq_cst) != 0;
+}
+
+void WaitForSwitchToEnd() {
+    AcquireSRWLockShared(&switchLock);
+    ReleaseSRWLockShared(&switchLock);
 }
 
 void SendToHeldPort(DWORD message) {
@@ -52,6 +104,19 @@ void SendToHeldPort(DWORD message) {
     if (port != nullptr) {
         midiOutShortMsg(port, message);
     }
+}
+
+void SendWithSharedMark(DWORD message) {
+    for (;;) {
+        gate.overflowSendersInside.fetch_add(1, std::memory_order_seq_cst);
+        if (!gate.switching.load(std::memory_order_seq_cst)) {
+            break;
+        }
+        gate.overflowSendersInside.fetch_sub(1, std::memory_order_release);
+        WaitForSwitchToEnd();
+    }
+    SendToHeldPort(message);
+    gate.overflowSendersInside.fetch_sub(1, std::memory_order_release);
 }
 
 } // namespace
@@ -65,7 +130,7 @@ void BeginOutputSwitch() {
     gate.switching.store(true, std::memory_order_seq_cst);
     // A send is over in microseconds, unless the driver stalls: then give the processor
     // back rather than spin through it.
-    for (int spins = 0; gate.senderInside.load(std::memory_order_seq_cst); ++spins) {
+    for (int spins = 0; AnySenderInside(); ++spins) {
         if (spins < 64) {
             SwitchToThread();
         } else {
@@ -88,19 +153,24 @@ void EndOutputSwitch() {
 }
 
 void SendThroughOutputGate(DWORD message) {
-    if (CurrentThreadBlock() == gate.windowThread) [[unlikely]] {
+    const void* thread = CurrentThreadBlock();
+    if (thread == gate.windowThread) [[unlikely]] {
         SendToHeldPort(message);
         return;
     }
+    SenderMark* mark = MarkOf(thread);
+    if (mark == nullptr) [[unlikely]] {
+        SendWithSharedMark(message);
+        return;
+    }
     for (;;) {
-        gate.senderInside.store(true, std::memory_order_seq_cst);
+        mark->inside.store(true, std::memory_order_seq_cst);
         if (!gate.switching.load(std::memory_order_seq_cst)) [[likely]] {
             break;
         }
-        gate.senderInside.store(false, std::memory_order_release);
-        AcquireSRWLockShared(&switchLock);
-        ReleaseSRWLockShared(&switchLock);
+        mark->inside.store(false, std::memory_order_release);
+        WaitForSwitchToEnd();
     }
     SendToHeldPort(message);
-    gate.senderInside.store(false, std::memory_order_release);
+    mark->inside.store(false, std::memory_order_release);
 }

@@ -1,6 +1,6 @@
-// The output gate: lets the window thread close and reopen the output port while another
-// thread (the MIDI delivery thread) may be sending to it, with no send ever reaching a port
-// that is closed or closing. It holds the output port's handle.
+// The output gate: lets the window thread close and reopen the output port while other threads
+// (the MIDI delivery threads, however many the platform uses) may be sending to it, with no send
+// ever reaching a port that is closed or closing. It holds the output port's handle.
 #pragma once
 
 #include <windows.h>

@@ -94,7 +94,10 @@ LONG inputPortCount;
 LONG outputPortCount;
 volatile LONG callbacksRunning;
 volatile LONG sendCount;
-volatile LONG lastSentWord;
+// The stress test's words: the top four bits name the sending thread, the rest count its sends.
+constexpr int kStressSenderShift = 28;
+constexpr DWORD kStressCountMask = (1u << kStressSenderShift) - 1;
+volatile LONG lastSentWords[1 << (32 - kStressSenderShift)];
 
 // Latency stamps: written by the delivery thread around its callback, and by a send that the
 // callback makes on that thread.
@@ -434,9 +437,11 @@ MMRESULT FailOpen(Handle* handle, FakeMidiEventKind kind, int device, MMRESULT r
     return result;
 }
 
-// Keeps this send's word and gives back the one before: the stress test's words count up by one.
-DWORD SwapLastSentWord(DWORD message) {
-    return static_cast<DWORD>(InterlockedExchange(&lastSentWord, static_cast<LONG>(message)));
+// Keeps this send's word as its sender's last: each sender's count goes up by one per send.
+bool FollowsItsSendersLast(DWORD message) {
+    volatile LONG& last = lastSentWords[message >> kStressSenderShift];
+    const auto before = static_cast<DWORD>(InterlockedExchange(&last, static_cast<LONG>(message)));
+    return (message & kStressCountMask) == (before & kStressCountMask) + 1;
 }
 
 // A driver that stalls: takes an armed stall once, and records how long it held the caller.
@@ -689,7 +694,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
     }
     if (result == MMSYSERR_NOERROR) {
         InterlockedIncrement(&sendCount);
-        if (driver.stress && message != SwapLastSentWord(message) + 1) {
+        if (driver.stress && !FollowsItsSendersLast(message)) {
             Violation(ViolationOutOfSequence, port->device);
         }
         if (driver.recordMessages) {

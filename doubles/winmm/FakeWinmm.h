@@ -48,6 +48,6 @@ enum FakeMidiViolation : std::uint32_t {
     ViolationConcurrentCallbacks = 5,
     ViolationInputCallFromCallback = 6,
     ViolationBadCallbackKind = 7,
-    ViolationOutOfSequence = 8, // a stress-test send that is not the word after the last one
+    ViolationOutOfSequence = 8, // a stress-test send that is not the one after its sender's last
     ViolationSlowCallback = 9,  // longer than QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS (100 ms)
 };

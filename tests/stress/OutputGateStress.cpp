@@ -1,8 +1,11 @@
-// The output gate under stress: one thread sends through the gate without pause while the main
-// thread, which owns the port, closes the output and opens the other device, over and over. The
-// virtual driver (QUORVEL_FAKE_MIDI_STRESS) records every send that reaches a closed or closing
-// port and every word that does not follow the last one, and the total it took.
+// The output gate under stress: two threads send without pause while the main thread, the
+// window thread, switches the output between two devices over and over with the program's own
+// OpenMidiOutput. The virtual driver (QUORVEL_FAKE_MIDI_STRESS) records every send that reaches
+// a closed or closing port and every word that does not follow its sender's last one, and the
+// total it took.
 // Usage: output_gate_stress SECONDS
+#include "Engine.h"
+#include "MidiPorts.h"
 #include "OutputGate.h"
 
 #include <atomic>
@@ -11,56 +14,58 @@
 
 namespace {
 
-std::atomic<bool> stopSending{false};
-std::atomic<bool> sending{false};
-DWORD wordsSent = 0;
+constexpr int kSenders = 2;
+// A word's top four bits name its sender, the rest count that sender's sends from 1.
+constexpr int kSenderShift = 28;
 
-DWORD WINAPI SendWithoutPause(void*) {
-    DWORD word = 0;
-    sending.store(true);
+std::atomic<bool> stopSending{false};
+std::atomic<int> sendersRunning{0};
+DWORD wordsSent[kSenders + 1];
+
+DWORD WINAPI SendWithoutPause(void* parameter) {
+    const auto sender = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(parameter));
+    DWORD count = 0;
+    sendersRunning.fetch_add(1);
     while (!stopSending.load(std::memory_order_relaxed)) {
-        SendThroughOutputGate(++word);
+        SendToOutput(sender << kSenderShift | ++count);
     }
-    wordsSent = word;
+    wordsSent[sender] = count;
     return 0;
 }
 
-void SwitchOutputTo(UINT device) {
-    BeginOutputSwitch();
-    HMIDIOUT old = TakeOutputPort();
-    if (old != nullptr) {
-        midiOutClose(old);
-    }
-    HMIDIOUT opened = nullptr;
-    const MMRESULT result = midiOutOpen(&opened, device, 0, 0, CALLBACK_NULL);
-    if (result != MMSYSERR_NOERROR) {
-        std::fprintf(stderr, "could not open output %u: %u\n", device, result);
-        std::exit(2);
-    }
-    PlaceOutputPort(opened);
-    EndOutputSwitch();
-}
-
 } // namespace
+
+void ReportFailure(const char* text, const char* caption) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::exit(2);
+}
 
 int main(int argc, char** argv) {
     const ULONGLONG end =
         GetTickCount64() + 1000 * std::strtoull(argc > 1 ? argv[1] : "", nullptr, 10);
     MarkWindowThread();
-    SwitchOutputTo(0);
-    HANDLE sender = CreateThread(nullptr, 0, SendWithoutPause, nullptr, 0, nullptr);
-    while (!sending.load()) {
+    bridgeSettings.outputDevice = 0;
+    OpenMidiOutput();
+    HANDLE senders[kSenders];
+    for (int sender = 1; sender <= kSenders; ++sender) {
+        senders[sender - 1] = CreateThread(nullptr, 0, SendWithoutPause,
+                                           reinterpret_cast<void*>(UINT_PTR(sender)), 0, nullptr);
+    }
+    while (sendersRunning.load() < kSenders) {
         SwitchToThread();
     }
     long switches = 0;
     while (GetTickCount64() < end) {
-        SwitchOutputTo(static_cast<UINT>(++switches & 1));
+        bridgeSettings.outputDevice = static_cast<std::int32_t>(++switches & 1);
+        OpenMidiOutput();
     }
     stopSending.store(true);
-    WaitForSingleObject(sender, INFINITE);
-    BeginOutputSwitch();
-    midiOutClose(TakeOutputPort());
-    EndOutputSwitch();
-    std::printf("switches %ld sent %lu\n", switches, static_cast<unsigned long>(wordsSent));
+    WaitForMultipleObjects(kSenders, senders, TRUE, INFINITE);
+    CloseMidiPorts();
+    unsigned long total = 0;
+    for (DWORD sent : wordsSent) {
+        total += sent;
+    }
+    std::printf("switches %ld sent %lu\n", switches, total);
     return 0;
 }

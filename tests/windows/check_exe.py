@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks a built Quorvel.exe the way the Windows loader reads it, stricter than Wine: machine
-and GUI subsystem, the oldest Windows it claims, only system DLLs imported, an embedded
-manifest that Windows' side-by-side parser accepts, and a panel picture it can load.
+and GUI subsystem, the oldest Windows it claims, terminal-server aware, no build time stamp,
+only system DLLs imported, an embedded manifest that Windows' side-by-side parser accepts, and
+a panel picture it can load.
 Usage: check_exe.py EXE i686|x86_64"""
 import re
 import struct
@@ -12,6 +13,7 @@ MACHINES = {"i686": 0x14C, "x86_64": 0x8664}
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "WINMM.DLL", "MSVCRT.DLL"}
 ASM_V1, ASM_V3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
 RT_BITMAP, RT_MANIFEST, IDB_BACKGROUND, MANIFEST_ID = 2, 24, 132, 1
+TERMINAL_SERVER_AWARE = 0x8000
 
 failures = []
 
@@ -23,12 +25,12 @@ def expect(condition, message):
 
 image = open(sys.argv[1], "rb").read()
 pe = struct.unpack_from("<I", image, 0x3C)[0]
-machine, section_count = struct.unpack_from("<HH", image, pe + 4)
+machine, section_count, time_stamp = struct.unpack_from("<HHI", image, pe + 4)
 optional = pe + 24
 wide = struct.unpack_from("<H", image, optional)[0] == 0x20B
 os_version = struct.unpack_from("<HH", image, optional + 40)
 subsystem_version = struct.unpack_from("<HH", image, optional + 48)
-subsystem = struct.unpack_from("<H", image, optional + 68)[0]
+subsystem, dll_characteristics = struct.unpack_from("<HH", image, optional + 68)
 directories = optional + (112 if wide else 96)
 table = optional + struct.unpack_from("<H", image, pe + 20)[0]
 sections = [struct.unpack_from("<IIII", image, table + 40 * i + 8) for i in range(section_count)]
@@ -51,9 +53,11 @@ def c_string(at):
 
 expect(machine == MACHINES[sys.argv[2]], f"machine {machine:#x}, wanted {sys.argv[2]}")
 expect(subsystem == 2, f"subsystem {subsystem}, wanted the Windows GUI")
-# SRW locks and FlushProcessWriteBuffers arrived with Windows Vista.
+# SRW locks arrived with Windows Vista.
 expect(subsystem_version == (6, 0) and os_version == (6, 0),
        f"claims Windows {subsystem_version} / {os_version}, wanted Vista, 6.0")
+expect(dll_characteristics & TERMINAL_SERVER_AWARE, "not marked terminal-server aware")
+expect(time_stamp == 0, f"build time stamp {time_stamp:#x} in the header, wanted none")
 
 imports = set()
 descriptor = offset(directory(1))
