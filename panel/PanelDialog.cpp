@@ -130,10 +130,22 @@ void OnCommand(int id, int notification) {
     }
 }
 
-[[noreturn]] void OnClose() {
+void SaveAndCloseMidiPorts() {
     SaveSettings();
     CloseMidiPorts();
+}
+
+[[noreturn]] void OnClose() {
+    SaveAndCloseMidiPorts();
     ExitProcess(0);
+}
+
+// At log-off or shut-down Windows ends the process without a close: keep this run's choices
+// and let go of the ports then, and leave the ending of the process to Windows.
+void OnEndSession(bool sessionEnds) {
+    if (sessionEnds) {
+        SaveAndCloseMidiPorts();
+    }
 }
 
 } // namespace
@@ -146,6 +158,13 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return FALSE;
+    case WM_QUERYENDSESSION:
+        // Nothing stands in the session's way: the choices are saved when it ends.
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
+        return TRUE;
     case WM_CLOSE:
         OnClose();
     default:

@@ -3,14 +3,15 @@
 #pragma once
 
 constexpr const char* kSettingsFileName = "Settings";
-// The new contents are written here first, so that a failed save never harms "Settings".
+// The new contents are written here first and then put in the place of "Settings", so that a
+// save cut short never harms it.
 constexpr const char* kSettingsTemporaryName = "Settings.new";
 
 // Fills bridgeSettings from "Settings" and sets settingsLoaded; warns when there is no file.
 void LoadSettings();
 
-// Writes bridgeSettings to "Settings"; warns, and leaves the old file as it was, on failure.
+// Writes bridgeSettings to "Settings": through a new file and a replace where it can, and where
+// the replace is refused (another program holds "Settings", or the folder takes no new files)
+// in place, as a plain write would. Warns only when neither way worked, or when the new file
+// could not be written whole: then "Settings" is left as it was.
 void SaveSettings();
-
-// Puts `from` in the place of `to` in one step, replacing `to` if it exists.
-bool MoveFileOver(const char* from, const char* to);

@@ -132,27 +132,48 @@ TEST_F(SettingsFile, MissingFileWarnsAndKeepsTheDefaults) {
     EXPECT_FALSE(bridgeSettings.settingsLoaded);
 }
 
-TEST_F(SettingsFile, SaveThatCannotCompleteWarnsAndLeavesTheOldFile) {
+enum SaveOutcome { SavedInPlace, WarnedAndKeptTheOld };
+
+struct Obstacle {
+    const char* what;
+    void (*place)();
+    SaveOutcome outcome;
+};
+
+// What may stand in the way of the save, and what the user is left with.
+const Obstacle kObstacles[] = {
+    {"the folder takes no new file (a folder stands where it goes)",
+     [] { fs::create_directory(kSettingsTemporaryName); }, SavedInPlace},
+    {"the disk is full", [] { fs::create_symlink("/dev/full", kSettingsTemporaryName); },
+     WarnedAndKeptTheOld},
+    {"\"Settings\" is a folder",
+     [] {
+         fs::remove(kSettingsFileName);
+         fs::create_directory(kSettingsFileName);
+     },
+     WarnedAndKeptTheOld},
+};
+
+TEST_F(SettingsFile, ObstacleToTheSaveIsGotAroundOrWarnedOfWithNothingLost) {
     const Bytes old = {0, 1, 0, 2, 1};
-    // What stands in the way: a folder where the new file goes, a full disk, and a folder
-    // named "Settings".
-    const auto blockers = {+[] { fs::create_directory(kSettingsTemporaryName); },
-                           +[] { fs::create_symlink("/dev/full", kSettingsTemporaryName); },
-                           +[] {
-                               fs::remove(kSettingsFileName);
-                               fs::create_directory(kSettingsFileName);
-                           }};
-    for (auto block : blockers) {
+    const Fields record{2, false, true, 7, 8};
+    for (const Obstacle& obstacle : kObstacles) {
+        SCOPED_TRACE(obstacle.what);
         Write(kSettingsFileName, old);
-        block();
+        obstacle.place();
         const bool settingsIsFolder = fs::is_directory(kSettingsFileName);
         const bool temporaryIsOurs = !fs::is_directory(kSettingsTemporaryName);
-        Set({2, false, true, 7, 8});
+        Set(record);
         reportedFailures.clear();
         SaveSettings();
-        EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{kCantSave});
-        EXPECT_TRUE(settingsIsFolder ? fs::is_directory(kSettingsFileName)
-                                     : Read(kSettingsFileName) == old);
+        if (obstacle.outcome == SavedInPlace) {
+            EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{});
+            EXPECT_EQ(Read(kSettingsFileName), (Bytes{2, 0, 1, 7, 8}));
+        } else {
+            EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{kCantSave});
+            EXPECT_TRUE(settingsIsFolder ? fs::is_directory(kSettingsFileName)
+                                         : Read(kSettingsFileName) == old);
+        }
         // A temporary file that we made is gone again; a folder in its place is not ours.
         EXPECT_EQ(fs::exists(fs::symlink_status(kSettingsTemporaryName)), !temporaryIsOurs);
         fs::remove_all(kSettingsFileName);

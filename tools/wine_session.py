@@ -342,6 +342,16 @@ class Quorvel(DriverRecords):
                 pass
         raise AssertionError("the box stayed up after five presses of Return")
 
+    def log_off(self):
+        """Sends the panel what Windows sends at log-off; returns whether it let the session end
+        and whether it took the end, or None if the panel was not found."""
+        with tempfile.TemporaryFile(mode="w+") as answer:
+            subprocess.run([WINE, str(BUILD / "log_off.exe")], env=self.display.environment,
+                           stdout=answer, stderr=subprocess.DEVNULL, timeout=90, check=False)
+            answer.seek(0)
+            words = answer.read().split()
+        return (words[1:3] == ["1", "1"], words[3:5] == ["end", "1"]) if len(words) >= 5 else None
+
     # ---- the panel --------------------------------------------------------------------------
     def wait_panel(self, timeout=30):
         self.panel_window = wait_until(

@@ -70,6 +70,18 @@ class StartAndClose(PanelTestCase):
         self.assertEqual(run.port_events(mark), [("in-stop", 1), ("in-close", 1), ("out-close", 1)])
         self.assertFalse((run.folder / "Settings.new").exists())
 
+    def test_a_log_off_saves_the_choices_and_closes_the_ports_but_leaves_the_end_to_windows(self):
+        run = self.launch_to_panel([0, 1, 1, 0, 0])
+        run.wait_started()
+        run.choose(WHEEL_TYPE, 1)
+        run.click(DRUM_MUTES)
+        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, what="drum box cleared")
+        mark = run.mark()
+        self.assertEqual(run.log_off(), (True, True))
+        self.assertEqual(list(run.settings_bytes()), [1, 0, 1, 0, 0])
+        self.assertEqual(run.port_events(mark), [("in-stop", 0), ("in-close", 0), ("out-close", 0)])
+        self.assertTrue(run.running(), "the panel ended the process itself")
+
     def test_an_input_index_without_a_device_shows_the_open_error_at_start(self):
         # An empty file leaves -1 everywhere: the output opens the mapper, the input fails.
         for settings, selection, ports, saved in (
@@ -89,7 +101,10 @@ class StartAndClose(PanelTestCase):
     def test_an_unwritable_settings_file_warns_then_exits_with_0_leaving_it_as_it_was(self):
         run = self.launch_to_panel([0, 1, 1, 0, 0])
         run.wait_started()
-        (run.folder / "Settings.new").mkdir()  # the save's temporary file cannot be made
+        # Neither a replace nor a write in place can put a file where a folder stands.
+        (run.folder / "Settings").unlink()
+        (run.folder / "Settings").mkdir()
+        (run.folder / "Settings" / "kept").write_bytes(bytes([0, 1, 1, 0, 0]))
         run.choose(WHEEL_TYPE, 1)
         run.key("alt+F4")
         self.assertEqual(run.wait_message_box(), ("warning", "Can't Save Settings"))
@@ -98,7 +113,8 @@ class StartAndClose(PanelTestCase):
         self.assertTrue(run.running(), "the process ended before the warning was answered")
         run.press_box_ok("warning")
         self.assertEqual(run.wait_exit(), 0)
-        self.assertEqual(list(run.settings_bytes()), [0, 1, 1, 0, 0])
+        self.assertEqual(list((run.folder / "Settings" / "kept").read_bytes()), [0, 1, 1, 0, 0])
+        self.assertFalse((run.folder / "Settings.new").exists())
 
 
 if __name__ == "__main__":

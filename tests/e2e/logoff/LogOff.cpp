@@ -1,0 +1,22 @@
+// Logs the panel off as Windows does at the end of a session, for the end-to-end tests: sends it
+// WM_QUERYENDSESSION, then WM_ENDSESSION with TRUE, and prints the panel's answers. Windows
+// would then end the process itself; that is left to the caller.
+#include <windows.h>
+
+#include <cstdio>
+
+int main() {
+    HWND panel = FindWindowA("#32770", "Quorvel");
+    if (panel == nullptr) {
+        std::printf("no panel\n");
+        return 1;
+    }
+    DWORD_PTR answer = 0;
+    const LRESULT queried = SendMessageTimeoutA(panel, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                                SMTO_NORMAL, 30000, &answer);
+    std::printf("query %d %lu\n", queried != 0, static_cast<unsigned long>(answer));
+    const LRESULT ended = SendMessageTimeoutA(panel, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                              SMTO_NORMAL, 30000, &answer);
+    std::printf("end %d\n", ended != 0);
+    return 0;
+}
