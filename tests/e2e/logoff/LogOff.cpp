@@ -11,12 +11,13 @@ int main() {
         std::printf("no panel\n");
         return 1;
     }
+    const auto logOff = static_cast<LPARAM>(ENDSESSION_LOGOFF);
     DWORD_PTR answer = 0;
-    const LRESULT queried = SendMessageTimeoutA(panel, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
-                                                SMTO_NORMAL, 30000, &answer);
+    const LRESULT queried =
+        SendMessageTimeoutA(panel, WM_QUERYENDSESSION, 0, logOff, SMTO_NORMAL, 30000, &answer);
     std::printf("query %d %lu\n", queried != 0, static_cast<unsigned long>(answer));
-    const LRESULT ended = SendMessageTimeoutA(panel, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
-                                              SMTO_NORMAL, 30000, &answer);
+    const LRESULT ended =
+        SendMessageTimeoutA(panel, WM_ENDSESSION, TRUE, logOff, SMTO_NORMAL, 30000, &answer);
     std::printf("end %d\n", ended != 0);
     return 0;
 }
