@@ -30,7 +30,8 @@ VERSION := $(shell grep -o "Quorvel VERSION [0-9.]*" CMakeLists.txt | cut -d " "
 run: deps
 	wine_build=$$(tools/pick-wine-build.sh) && \
 	    cmake --preset $$wine_build >/dev/null && cmake --build --preset $$wine_build && \
-	    QUORVEL_BUILD_DIR=$(CURDIR)/build/$$wine_build python3 tools/demo.py
+	    QUORVEL_BUILD_DIR=$(CURDIR)/build/$$wine_build PYTHONPATH=$(CURDIR)/tests \
+	    python3 tools/demo.py
 
 # The 32-bit product and the README, packed for Windows users.
 dist: deps
@@ -47,9 +48,7 @@ bench: build
 
 # A long fuzzing session for every fuzz target (FUZZ_SECONDS each).
 fuzz-long: build
-	cmake -S . --preset host -DQUORVEL_FUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
-	ctest --preset host -L fuzz --timeout 0
-	cmake -S . --preset host -DQUORVEL_FUZZ_SECONDS=20 >/dev/null
+	QUORVEL_FUZZ_SECONDS=$(FUZZ_SECONDS) ctest --preset host -L fuzz --timeout 0
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,5 +1,7 @@
 #include "CapturedSeams.h"
 
+#include "EngineInternals.h"
+
 std::vector<ShortMessage> sentMessages;
 std::vector<ReportedFailure> reportedFailures;
 
@@ -21,12 +23,4 @@ void ResetEngineForTest() {
     translatorState = TranslatorState{};
     sentMessages.clear();
     reportedFailures.clear();
-}
-
-std::vector<ShortMessage> Feed(std::initializer_list<ShortMessage> messages) {
-    sentMessages.clear();
-    for (ShortMessage message : messages) {
-        RouteMidiEvent(kMidiInputData, message);
-    }
-    return sentMessages;
 }

@@ -4,7 +4,6 @@
 
 #include "Engine.h"
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -19,9 +18,6 @@ extern std::vector<ReportedFailure> reportedFailures;
 
 // Process-start state: default settings, zeroed translator memory, nothing captured.
 void ResetEngineForTest();
-
-// Delivers each message as one MIM_DATA event and returns what the engine sent meanwhile.
-std::vector<ShortMessage> Feed(std::initializer_list<ShortMessage> messages);
 
 constexpr ShortMessage CC(unsigned controller, unsigned value, unsigned channel = 1) {
     return MakeShortMessage(0xB0 + channel - 1, controller, value);

@@ -1,6 +1,7 @@
-// The translation engine: the records every part of Quorvel shares, the learn catalogue, the
-// input router and the two translators. Portable standard C++; the platform is reached only
-// through SendToOutput and ReportFailure, which the program that links the engine defines.
+// The translation engine as the rest of Quorvel sees it: the short message, the user's settings,
+// the learn catalogue, and the two seams through which the engine reaches the platform. The input
+// callback is in MidiInputCallback.h; what only the engine touches is in EngineInternals.h.
+// Portable standard C++; SendToOutput and ReportFailure are defined by the program that links it.
 #pragma once
 
 #include <atomic>
@@ -52,22 +53,6 @@ struct BridgeSettings {
 
 extern BridgeSettings bridgeSettings;
 
-// ---- Translator memory ----------------------------------------------------------------------
-
-constexpr int kBitTextSize = 20;
-
-// Touched only on the delivery thread; lives, unreset, for the whole process.
-struct TranslatorState {
-    bool bankHigh = false;
-    std::int32_t currentProgram = 0;
-    std::int32_t previousProgram = 0;
-    bool synthStatusArmed = false;
-    bool drumStatusArmed = false;
-    char bitText[kBitTextSize] = {};
-};
-
-extern TranslatorState translatorState;
-
 // ---- Learn catalogue ------------------------------------------------------------------------
 
 enum LearnControl : int {
@@ -111,44 +96,3 @@ void SendToOutput(ShortMessage message);
 
 // Shows a failure to the user: a modal box with one OK button, no icon and no owner window.
 void ReportFailure(const char* text, const char* caption);
-
-// ---- Router ---------------------------------------------------------------------------------
-
-// The input port's event kind for one short message (the platform's MIM_DATA).
-constexpr std::uint32_t kMidiInputData = 0x3C3;
-
-// The platform's input handle type, declared the way its headers declare it, so that
-// OnMidiInput below has exactly the callback type the input port expects.
-struct HMIDIIN__;
-
-#if defined(_WIN32)
-#define MIDI_INPUT_CALLBACK __stdcall
-#else
-#define MIDI_INPUT_CALLBACK
-#endif
-
-#if defined(_WIN64)
-using MidiEventParam = unsigned long long; // DWORD_PTR on 64-bit Windows
-#elif defined(_WIN32)
-using MidiEventParam = unsigned long; // DWORD_PTR on 32-bit Windows
-#else
-using MidiEventParam = std::uintptr_t;
-#endif
-
-// The input port's callback: called once per event on the platform's delivery thread.
-void MIDI_INPUT_CALLBACK OnMidiInput(HMIDIIN__* port, std::uint32_t eventKind,
-                                     MidiEventParam instance, MidiEventParam param1,
-                                     MidiEventParam param2);
-
-// The router's rules for one event, without the callback's platform arguments.
-void RouteMidiEvent(std::uint32_t eventKind, ShortMessage message);
-
-// ---- Translators ----------------------------------------------------------------------------
-
-void ApplyBankSelect(unsigned value);
-void TranslateWheel(unsigned programNumber);
-
-void SelectStatusReport(unsigned nrpnLsb);
-void TranslateStatusLsb(unsigned value);
-void TranslateStatusMsb(unsigned value);
-void FormatBits(unsigned value);

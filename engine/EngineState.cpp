@@ -1,4 +1,4 @@
-#include "Engine.h"
+#include "EngineInternals.h"
 
 BridgeSettings bridgeSettings;
 TranslatorState translatorState;

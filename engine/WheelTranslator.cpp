@@ -1,4 +1,4 @@
-#include "Engine.h"
+#include "EngineInternals.h"
 
 void ApplyBankSelect(unsigned value) {
     translatorState.bankHigh = value == 1;

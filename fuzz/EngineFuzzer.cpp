@@ -2,7 +2,7 @@
 // engine's promises, which no table of cases can cover: at most thirteen outputs per input,
 // each one the input unchanged (and then first) or a catalogue Control Change, nothing from a
 // dropped kind or another event kind, and no memory error on the way (ASan, UBSan).
-#include "Engine.h"
+#include "EngineInternals.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "MidiPorts.h"
 
 #include "Engine.h"
+#include "MidiInputCallback.h"
 #include "OutputGate.h"
 
 #include <mmsystem.h>
@@ -102,8 +103,4 @@ void CloseMidiPorts() {
     BeginOutputSwitch();
     CloseOutputDuringSwitch();
     EndOutputSwitch();
-}
-
-void SendToOutput(ShortMessage message) {
-    SendThroughOutputGate(message);
 }

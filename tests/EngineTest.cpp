@@ -2,6 +2,7 @@
 // Each row starts from a freshly started engine; a row may change the settings part way, as
 // the panel does while input flows.
 #include "CapturedSeams.h"
+#include "EngineInternals.h"
 
 #include <gtest/gtest.h>
 

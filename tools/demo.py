@@ -6,11 +6,11 @@ With a display of your own (DISPLAY set) the panel stays up until you close it; 
 runs on a private Xvfb display and closes itself at the end."""
 import sys
 import time
-from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[1]
-import wine_session as harness  # noqa: E402
-from wine_session import SENT, cc, note_on, program  # noqa: E402
+from harness.cdefs import ROOT
+from harness.midi import cc, note_off, note_on, program
+from harness.panel import Quorvel
+from harness.wine import Display
 
 CLOCK_SECONDS = 60 / 120 / 24  # 24 clocks per quarter note at 120 BPM
 NOTE_NAMES = ["C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"]
@@ -24,7 +24,7 @@ def performance():
         events.append((at, 0xF8))
         if tick % 12 == 0:
             key = 36 if tick % 24 == 0 else 38
-            events += [(at, note_on(key, 100, 10)), (at + 0.05, 0x89 | key << 8)]
+            events += [(at, note_on(key, 100, 10)), (at + 0.05, note_off(key, 10))]
         if tick == 30:
             events += [(at, cc(32, 0)), (at, program(12))]  # the wheel turns: "dn"
         if tick == 54:
@@ -70,9 +70,9 @@ class Monitor:
 
 
 def main():
-    display = harness.Display(use_current=True)
+    display = Display(use_current=True)
     display.start()
-    run = harness.Quorvel(display, [0, 1, 1, 0, 0], inputs=["Groovebox MIDI Out"],
+    run = Quorvel(display, [0, 1, 1, 0, 0], inputs=["Groovebox MIDI Out"],
                           outputs=["Music App MIDI In"])
     try:
         run.start()

@@ -5,57 +5,33 @@ over a realistic groovebox stream, for Quorvel and for a bare forwarder in the s
 for Quorvel while the user keeps switching the output device. The driver records no per-message
 events here, so that its own file writes do not disturb what is measured. The two programs are
 measured alternately, three times each; the figures are the medians of the three."""
-import struct
-import sys
 import time
-from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
-import wine_session as harness  # noqa: E402
-from wine_session import OUTPUT_DEVICE, TSC_FREQUENCY, cc, note_on, program  # noqa: E402
+from harness import driver
+from harness.midi import realistic_bars
+from harness.panel import OUTPUT_DEVICE, Quorvel
+from harness.waiting import wait_until
+from harness.wine import BUILD, Display
 
 MESSAGES = 200_000
 ROUNDS = 3
 
 
-def realistic_bars():
-    """Four bars at 120 BPM: clock, sixteenth-note drums, a filter sweep on channel 2, a wheel
-    turn per bar and a drum and a synth status report per bar."""
-    stream = [0xFA]
-    for bar in range(4):
-        for tick in range(96):
-            stream.append(0xF8)
-            if tick % 6 == 0:
-                key = 36 if tick % 24 == 0 else 42
-                stream += [note_on(key, 100, 10), 0x89 | key << 8]
-            if tick % 4 == 0:
-                stream.append(cc(74, tick, 2))
-            if tick == 12:
-                stream += [cc(32, 0), program(bar)]
-            if tick == 48:
-                stream += [cc(99, 0), cc(98, 120), cc(6, 1), cc(38, 5)]
-            if tick == 72:
-                stream += [cc(99, 0), cc(98, 119), cc(38, 9)]
-            if tick == 90:
-                stream += [0xE0 | 64 << 16, 0xFE]
-    return stream + [0xFC]
-
-
 def measure(display, name, switching=False):
     """Nanoseconds from delivery to first send, sorted, for every message that was sent on, and
     how many output switches fell between the first and the last delivery."""
-    run = harness.Quorvel(display, [0, 1, 1, 0, 0], inputs=["Groovebox MIDI Out"],
+    run = Quorvel(display, [0, 1, 1, 0, 0], inputs=["Groovebox MIDI Out"],
                           outputs=["Music App MIDI In", "Synth MIDI In"], program_name=name)
     try:
         # While switching, the driver records every delivery, which slows it enough for the
         # switches to land in the middle of the stream.
-        run.start(**({} if switching else {"QUORVEL_FAKE_MIDI_QUIET": "1"}))
-        harness.wait_until(lambda: ("in-start", 0) in run.port_events(), 30,
+        run.start(**({} if switching else {"quiet": 1}))
+        wait_until(lambda: ("in-start", 0) in run.port_events(), 30,
                            what=f"{name} to start its input")
         bars = realistic_bars()
         stream = (bars * (MESSAGES // len(bars) + 1))[:MESSAGES]
         expected = MESSAGES - sum(1 for word in stream if word & 0xFF in (0xE0, 0xFE))
-        samples = run.midi / "latency.bin"
+        samples = run.midi / driver.FILES["LatencyFile"]
         measured = lambda: samples.exists() and samples.stat().st_size >= 4 * expected
         if switching:
             run.wait_panel()
@@ -70,14 +46,13 @@ def measure(display, name, switching=False):
             for start in range(0, MESSAGES, 5000):
                 run.inject(0, stream[start:start + 5000])
                 time.sleep(0.02)  # played in bursts, as a busy bar sounds
-        harness.wait_until(measured, 300, 0.5, f"{name}: every message measured")
+        wait_until(measured, 300, 0.5, f"{name}: every message measured")
         events = run.events()
-        frequency = next(event[4] for event in events if event[0] == TSC_FREQUENCY)
-        delivered = [event[4] for event in events if event[0] == harness.DELIVERED]
-        switches = sum(1 for event in events if event[0] == harness.OUTPUT_OPENED and
+        frequency = next(event[4] for event in events if event[0] == driver.TSC_FREQUENCY)
+        delivered = [event[4] for event in events if event[0] == driver.DELIVERED]
+        switches = sum(1 for event in events if event[0] == driver.OUTPUT_OPENED and
                        delivered and delivered[0] < event[4] < delivered[-1])
-        data = samples.read_bytes()
-        cycles = struct.unpack(f"<{len(data) // 4}I", data)
+        cycles = run.latency_cycles()
         if run.violations():
             raise SystemExit(f"{name}: driver contract violations {run.violations()[:5]}")
         return sorted(c * 1e9 / frequency for c in cycles), switches
@@ -94,7 +69,7 @@ def figures(values):
 
 
 def main():
-    display = harness.Display()
+    display = Display()
     display.start()
     try:
         rounds = [(figures(measure(display, "Quorvel.exe")[0]),
@@ -102,7 +77,7 @@ def main():
         switching, switches = measure(display, "Quorvel.exe", switching=True)
     finally:
         display.stop()
-    print(f"build: {harness.BUILD.name}; {MESSAGES} messages of a realistic stream per program and "
+    print(f"build: {BUILD.name}; {MESSAGES} messages of a realistic stream per program and "
           f"round; nanoseconds from delivery to the first send")
     print(f"{'':34}{'p50':>8}{'p99':>8}{'max':>10}")
     for index, (quorvel, bare) in enumerate(rounds, 1):

@@ -1,53 +1,121 @@
-// The record layout the virtual MIDI driver writes and the test harness reads back.
+// The virtual MIDI driver's own records and each file's functions. The driver is a winmm.dll
+// that Wine loads in place of its own; FakeMidiProtocol.h is what it shares with the harness.
 #pragma once
+
+#define _WINMM_
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include "FakeMidiProtocol.h"
 
 #include <cstdint>
 
-// "latency.bin" holds one 32-bit count of time-stamp counter cycles per delivered message that
-// was sent on: from just before the input callback is called to the entry of the callback's
-// first midiOutShortMsg. Both stamps are taken with nothing recorded between them.
+constexpr int kMaxDevices = 16;
+constexpr int kMaxPorts = 4096;
 
-// One fixed-size record per event, appended to "events.bin" in the driver's folder.
-struct FakeMidiEvent {
-    std::uint32_t kind;
-    std::int32_t device; // device index; -1 for the output mapper
-    std::uint32_t word;  // the message, or a result or violation code
-    std::uint32_t thread;
-    std::int64_t ticks; // QueryPerformanceCounter
-};
-static_assert(sizeof(FakeMidiEvent) == 24);
+using MidiInputCallback = void(CALLBACK*)(HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
 
-enum FakeMidiEventKind : std::uint32_t {
-    EventClockFrequency = 1, // ticks holds the counter's frequency; first record of the file
-    EventInputOpened = 2,
-    EventInputOpenFailed = 3, // word: result code
-    EventInputStarted = 4,
-    EventInputStopped = 5,
-    EventInputClosed = 6,
-    EventOutputOpened = 7,
-    EventOutputOpenFailed = 8,
-    EventOutputClosed = 9,
-    EventDelivered = 10, // just before the MIM_DATA callback
-    EventSent = 11,      // midiOutShortMsg on an open port
-    EventViolation = 12, // word: FakeMidiViolation
-    EventCallbackOpen = 13,
-    EventCallbackClose = 14,
-    EventTscFrequency = 15,  // ticks holds the time-stamp counter's cycles per second
-    EventSendTotal = 16,     // word: sends the driver took, written as the process ends
-    EventDeviceRemoved = 17, // word: 0 for an input device, 1 for an output
-    EventDeviceReturned = 18,
-    EventStallBegan = 19, // word: milliseconds
-    EventStallEnded = 20,
+struct Device {
+    char name[MAXPNAMELEN];
+    bool busy; // held by another program: every open fails with MMSYSERR_ALLOCATED
+    // Unplugged: its open handles are dead for good, as on Windows 10, and opening it fails
+    // until it is plugged back at the same index.
+    volatile LONG removed;
+    // Armed by a stall line (outputs only): the next send to, or close of, it takes so long.
+    volatile LONG stallSendMilliseconds;
+    volatile LONG stallCloseMilliseconds;
 };
 
-enum FakeMidiViolation : std::uint32_t {
-    ViolationUnknownHandle = 1,
-    ViolationClosedHandle = 2,
-    ViolationSendDuringClose = 3,
-    ViolationCallbackAfterStop = 4,
-    ViolationConcurrentCallbacks = 5,
-    ViolationInputCallFromCallback = 6,
-    ViolationBadCallbackKind = 7,
-    ViolationOutOfSequence = 8, // a stress-test send that is not the one after its sender's last
-    ViolationSlowCallback = 9,  // longer than QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS (100 ms)
+enum PortState : LONG { PortUnused, PortOpening, PortOpen, PortClosed };
+
+// One open (or once open) port. A slot is used again after its port is closed, under a new
+// generation, so a call on the old handle still shows as a call on a closed port.
+struct Port {
+    volatile LONG state;
+    volatile LONG generation;
+    volatile LONG dead; // its device was removed while it was open
+    int device;         // -1 for the output mapper
+    volatile LONG closing;
+    // An input port's
+    MidiInputCallback callback;
+    DWORD_PTR instance;
+    volatile LONG started;
+    HANDLE thread;
+    DWORD threadId;
+    HANDLE file;
+    DWORD startTime;
+    CRITICAL_SECTION deliveryLock; // held around every callback; a stop takes it
+    // An output port's
+    volatile LONG sending;
 };
+
+// The input devices and ports, or the output ones.
+struct Family {
+    const char* name;  // "in" or "out", as devices.txt and faults.txt write it
+    std::uint32_t way; // 0 or 1, as EventDeviceRemoved records it
+    UINT_PTR handleBase;
+    FakeMidiEventKind openedEvent;
+    FakeMidiEventKind openFailedEvent;
+    FakeMidiEventKind closedEvent;
+    Device devices[kMaxDevices];
+    int deviceCount;
+    Port ports[kMaxPorts];
+    volatile LONG portCount; // slots ever used
+};
+
+struct Options {
+    char folder[MAX_PATH]; // empty: no devices, nothing recorded
+    bool recordMessages;   // deliveries, sends and latency
+    bool stress;
+    unsigned callbackBoundMilliseconds;
+};
+
+extern Options options;
+extern Family inputs;
+extern Family outputs;
+
+// Driver.cpp: starts everything below once, on the first call into the driver.
+void EnsureDriver();
+
+// Options.cpp
+void ReadOptions();
+void PathInFolder(char (&path)[MAX_PATH], const char* name);
+
+// EventLog.cpp
+void OpenEventLog();
+std::int64_t Ticks();
+void Record(FakeMidiEventKind kind, int device, std::uint32_t word, std::int64_t ticks = 0);
+void Violation(FakeMidiViolation violation, int device);
+void RecordSendTotal(); // as the process ends
+
+// Latency.cpp: stamps around each callback and at its first send, on the delivery thread.
+void OpenLatencyLog(); // also measures the time-stamp counter and records its frequency
+std::uint64_t CallbackBoundCycles();
+std::uint64_t StampDelivery(); // returns the stamp
+void StampSend(std::uint64_t entered);
+void KeepLatency(); // after the callback has returned
+void FlushLatency();
+
+// Devices.cpp
+void ReadDevices();
+
+// Ports.cpp: slots, handles, and the checks every open makes. A failed claim is recorded.
+MMRESULT ClaimPort(Family& family, bool argumentsValid, UINT deviceId,
+                   Port** claimed);             // state PortOpening
+void* PublishPort(Family& family, Port& port);  // state PortOpen; its handle
+void ReleasePort(Family& family, Port& port);   // state PortClosed
+void KillOpenPorts(Family& family, int device); // its device was unplugged
+Port* SlotOf(Family& family, void* handle);     // records a handle never given out
+bool HandleIsOpen(const Port& port, void* handle);
+Port* FindOpenPort(Family& family, void* handle); // records a closed one too
+// A call on an open port, or MMSYSERR_INVALHANDLE (recorded) on any other handle.
+MMRESULT CallOnOpenPort(Family& family, void* handle, MMRESULT (*call)(Port& port));
+void* HandleOf(const Family& family, const Port& port);
+
+// Output.cpp
+std::uint32_t SendsTaken();
+
+// StageFaults.cpp
+void StartFaultWatch();
+void Stall(volatile LONG& armed, int device);

@@ -3,8 +3,10 @@ implemented, not a stub, unless ALLOWED names it with the reason it is harmless 
 import re
 import unittest
 
-from e2ecase import PanelTestCase
-from wine_session import DRUM, INPUT_DEVICE, OUTPUT_DEVICE, cc, wait_until
+from harness.case import PanelTestCase
+from harness.midi import cc
+from harness.panel import DRUM, INPUT_DEVICE, OUTPUT_DEVICE
+from harness.waiting import wait_until
 
 # Reviewed stubs: (pattern matched against the fixme line, why the program does not rest on it).
 ALLOWED = [

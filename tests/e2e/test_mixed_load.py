@@ -3,18 +3,13 @@ buttons and finally closes the panel: every delivered message leaves exactly onc
 every learn message leaves, and the program ends cleanly with its file written."""
 import unittest
 
-from e2ecase import PanelTestCase
-from wine_session import (DELIVERED, DRUM, INPUT_DEVICE, OUTPUT_DEVICE, OUTPUT_OPENED, SYNTH,
-                          cc, xdotool)
+from harness.case import PanelTestCase
+from harness.driver import DELIVERED, OUTPUT_OPENED
+from harness.midi import cc, numbered_note
+from harness.panel import DRUM, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, xdotool
 
 FLOOD, REST = 300_000, 20_000  # words while switching outputs; then per later phase
 LEARN = {cc(n, 64) for n in [40, 41, 42, 43, 44] + list(range(50, 59))}
-
-
-def numbered_note(index):
-    # Note On or Off on any channel: channel, key and velocity spell out the index.
-    status = (0x90 if index & 1 else 0x80) | (index >> 15 & 0x0F)
-    return status | (index >> 1 & 0x7F) << 8 | (index >> 8 & 0x7F) << 16
 
 
 class MixedLoad(PanelTestCase):

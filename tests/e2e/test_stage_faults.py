@@ -5,10 +5,11 @@ again brings the flow back, and every word delivered outside the fault leaves on
 import time
 import unittest
 
-from e2ecase import PanelTestCase
-from wine_session import (DELIVERED, INPUT_DEVICE, OUTPUT_CLOSED, OUTPUT_DEVICE, STALL_BEGAN,
-                          STALL_ENDED, wait_until, xdotool)
-from test_mixed_load import numbered_note
+from harness.case import PanelTestCase
+from harness.driver import DELIVERED, OUTPUT_CLOSED, STALL_BEGAN, STALL_ENDED
+from harness.midi import numbered_note
+from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE, xdotool
+from harness.waiting import wait_until
 
 SETTINGS = [0, 1, 1, 0, 0]  # input 0, output 0
 BEFORE, AFTER = 20_000, 5_000  # words played before the fault and after the return
@@ -88,8 +89,8 @@ class StageFaults(PanelTestCase):
         self.assertEqual(run.port_events()[-2:], [("in-close", 1), ("out-close", 1)])
 
     def test_a_send_that_stalls_while_the_user_switches_the_output_holds_nothing_up(self):
-        run = self.launch_to_panel(SETTINGS, environment={
-            "QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS": "2000"})  # the stalled callback itself
+        run = self.launch_to_panel(SETTINGS, switches={
+            "callback_bound": 2000})  # the stalled callback itself
         run.wait_started()
         left, top, _, _ = run.rects[OUTPUT_DEVICE]
         run.click(OUTPUT_DEVICE, left + 10, top + 8)  # focus in the output list

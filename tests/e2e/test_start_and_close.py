@@ -2,9 +2,11 @@
 import time
 import unittest
 
-from e2ecase import PanelTestCase
-from wine_session import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES, WHEEL_DOWN,
-                          WHEEL_TYPE, WHEEL_UP, cc, program, wait_until)
+from harness.case import PanelTestCase
+from harness.midi import cc, program
+from harness.panel import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES, WHEEL_DOWN,
+                           WHEEL_TYPE, WHEEL_UP)
+from harness.waiting import wait_until
 
 NO_SELECTION = {INPUT_DEVICE: -1, OUTPUT_DEVICE: -1, WHEEL_TYPE: -1}
 

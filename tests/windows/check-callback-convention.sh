@@ -14,8 +14,8 @@ compile() {
 }
 compile "$source_dir/engine" || { echo "the ports do not compile as they are"; exit 1; }
 sed 's/#define MIDI_INPUT_CALLBACK __stdcall/#define MIDI_INPUT_CALLBACK/' \
-    "$source_dir/engine/Engine.h" >"$scratch/Engine.h"
-grep -q '__stdcall' "$scratch/Engine.h" && { echo "could not make the cdecl variant"; exit 1; }
+    "$source_dir/engine/MidiInputCallback.h" >"$scratch/MidiInputCallback.h"
+grep -q '__stdcall' "$scratch/MidiInputCallback.h" && { echo "could not make the cdecl variant"; exit 1; }
 if compile "$scratch" 2>"$scratch/errors"; then
     echo "a cdecl OnMidiInput compiled: the callback type is not checked"
     exit 1

@@ -1,18 +1,18 @@
-// Reads the running panel's state from outside, for the end-to-end tests: list selections,
-// check states, control rectangles, the focused control, an open drop-down list and the text
-// of a message box. It only reads; every action on the panel is real X input from the harness.
+// Reads the running panel's state from outside, for the end-to-end tests: the controls in tab
+// order with their rectangles and texts, list selections, check states, the focused control,
+// an open drop-down list and the text of a message box. It only reads; every action on the
+// panel is real X input from the harness.
 #include <windows.h>
+
+#include "resource.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-// The background picture (-1) first, then every control in tab order.
-const int kControlIds[] = {-1,   1003, 1004, 1007, 1008, 1009, 1010, 1011, 1012, 1017, 1018,
-                           1019, 1020, 1021, 1022, 1023, 1024, 1013, 1025, 1026, 1027, 1005};
-const int kListIds[] = {1003, 1004, 1005};
-const int kCheckboxIds[] = {1013, 1025};
+const int kListIds[] = {IDC_INPUT_DEVICE, IDC_OUTPUT_DEVICE, IDC_WHEEL_TYPE};
+const int kCheckboxIds[] = {IDC_SYNTH_MUTES, IDC_DRUM_MUTES};
 
 HWND FindPanel() {
     return FindWindowA("#32770", "Quorvel");
@@ -32,17 +32,20 @@ void PrintState(HWND panel) {
     RECT client;
     GetClientRect(panel, &client);
     std::printf("client %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
-    for (int id : kControlIds) {
-        HWND control = GetDlgItem(panel, id);
+    // In the panel's own order, which is its tab order; the picture's id -1 reads as 65535.
+    for (HWND control = GetWindow(panel, GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        const int id = static_cast<short>(GetDlgCtrlID(control));
+        const bool tabStop = (GetWindowLongA(control, GWL_STYLE) & WS_TABSTOP) != 0;
         RECT rect;
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&rect), 2);
         char text[64] = "";
-        if (id != -1) { // the picture's text is its resource ordinal, not text
+        if (id != IDC_STATIC) { // the picture's text is its resource ordinal, not text
             GetWindowTextA(control, text, sizeof text);
         }
-        std::printf("control %d %ld %ld %ld %ld %s\n", id, rect.left, rect.top, rect.right,
-                    rect.bottom, text);
+        std::printf("control %d %d %ld %ld %ld %ld %s\n", id, tabStop ? 1 : 0, rect.left, rect.top,
+                    rect.right, rect.bottom, text);
     }
     for (int id : kListIds) {
         HWND list = GetDlgItem(panel, id);

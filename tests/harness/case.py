@@ -3,16 +3,15 @@ screenshot of the screen whenever a test fails, and no driver contract violation
 import re
 import sys
 import unittest
-from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
-import wine_session as harness  # noqa: E402
+from harness.panel import Quorvel
+from harness.wine import FAILURES, Display
 
 
 class PanelTestCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.display = harness.Display()
+        cls.display = Display()
         cls.display.start()
 
     @classmethod
@@ -26,7 +25,7 @@ class PanelTestCase(unittest.TestCase):
         failed = any(test is self for test, _ in self._outcome.result.failures +
                      self._outcome.result.errors)
         if failed and self.runs:
-            path = harness.FAILURES / (re.sub(r"[^A-Za-z0-9_.]", "_", self.id()) + ".png")
+            path = FAILURES / (re.sub(r"[^A-Za-z0-9_.]", "_", self.id()) + ".png")
             self.runs[-1].screenshot(path)
             print(f"\nscreenshot of the failure: {path}", file=sys.stderr)
         violations = [v for run in self.runs for v in run.violations()]
@@ -34,10 +33,10 @@ class PanelTestCase(unittest.TestCase):
             run.cleanup()
         self.assertEqual(violations, [], "driver contract violations")
 
-    def launch(self, settings=None, wine_debug=None, environment=None, **options):
-        run = harness.Quorvel(self.display, settings, **options)
+    def launch(self, settings=None, wine_debug=None, switches=None, **options):
+        run = Quorvel(self.display, settings, **options)
         self.runs.append(run)
-        return run.start(wine_debug, **(environment or {}))
+        return run.start(wine_debug, **(switches or {}))
 
     def launch_to_panel(self, settings=None, **options):
         run = self.launch(settings, **options)

@@ -1,0 +1,83 @@
+// What the virtual MIDI driver and the test harness agree on: the files in the driver's folder,
+// the environment that sets it up, and the records it writes. The harness reads this header
+// itself (tests/harness/cdefs.py), so a name or a code is added here and nowhere else.
+#pragma once
+
+#include <cstdint>
+
+// ---- The driver's folder and its switches ---------------------------------------------------
+
+// Names the driver's folder, as a Windows path; without it the driver has no devices.
+constexpr const char* kFolderVariable = "QUORVEL_FAKE_MIDI_DIR";
+// Set: no per-message records (deliveries, sends, latency), so that the driver's own file
+// writes do not disturb a measurement.
+constexpr const char* kQuietVariable = "QUORVEL_FAKE_MIDI_QUIET";
+// Set: the output gate's stress test. Port slots are reused under new handle generations, no
+// close is held open, and every send must carry the word after its sender's last.
+constexpr const char* kStressVariable = "QUORVEL_FAKE_MIDI_STRESS";
+// A callback that runs longer than this many milliseconds (100 unless set) is a violation.
+constexpr const char* kCallbackBoundVariable = "QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS";
+
+// One device a line: "in NAME", "out NAME", or "in-busy NAME" / "out-busy NAME" for a device
+// that another program holds.
+constexpr const char* kDevicesFile = "devices.txt";
+// Input is injected by appending 32-bit words to "input-N.bin", N the input device's index.
+constexpr const char* kInputFilePattern = "input-%d.bin";
+// Stage faults, read every 2 ms:
+//   remove in|out N            device N is unplugged while the line is there
+//   stall out N send|close MS  the next send to, or close of, output N takes MS milliseconds
+// Lines are appended; a removal ends when its line is deleted (write the file anew and rename
+// it into place, so the driver never reads half of it).
+constexpr const char* kFaultsFile = "faults.txt";
+// FakeMidiEvent records, appended.
+constexpr const char* kEventsFile = "events.bin";
+// One 32-bit count of time-stamp counter cycles per delivered message that was sent on: from
+// just before the input callback is called to the entry of its first midiOutShortMsg.
+constexpr const char* kLatencyFile = "latency.bin";
+
+// A stress-test word: the top four bits name the sending thread, the rest count its sends.
+constexpr int kStressSenderShift = 28;
+
+// ---- Records --------------------------------------------------------------------------------
+
+struct FakeMidiEvent {
+    std::uint32_t kind;
+    std::int32_t device; // device index; -1 for the output mapper
+    std::uint32_t word;  // the message, or a result or violation code
+    std::uint32_t thread;
+    std::int64_t ticks; // QueryPerformanceCounter
+};
+static_assert(sizeof(FakeMidiEvent) == 24);
+
+enum FakeMidiEventKind : std::uint32_t {
+    EventClockFrequency = 1, // ticks holds the counter's frequency; first record of the file
+    EventInputOpened = 2,
+    EventInputOpenFailed = 3, // word: result code
+    EventInputStarted = 4,
+    EventInputStopped = 5,
+    EventInputClosed = 6,
+    EventOutputOpened = 7,
+    EventOutputOpenFailed = 8,
+    EventOutputClosed = 9,
+    EventDelivered = 10, // just before the MIM_DATA callback
+    EventSent = 11,      // midiOutShortMsg on an open port
+    EventViolation = 12, // word: FakeMidiViolation
+    EventCallbackOpen = 13,
+    EventCallbackClose = 14,
+    EventTscFrequency = 15,  // ticks holds the time-stamp counter's cycles per second
+    EventSendTotal = 16,     // word: sends the driver took, written as the process ends
+    EventDeviceRemoved = 17, // word: 0 for an input device, 1 for an output
+    EventDeviceReturned = 18,
+    EventStallBegan = 19, // word: milliseconds
+    EventStallEnded = 20,
+};
+
+enum FakeMidiViolation : std::uint32_t {
+    ViolationUnknownHandle = 1,
+    ViolationClosedHandle = 2,
+    ViolationSendDuringClose = 3,
+    ViolationConcurrentCallbacks = 5,
+    ViolationInputCallFromCallback = 6,
+    ViolationOutOfSequence = 8, // a stress-test send that is not the one after its sender's last
+    ViolationSlowCallback = 9,  // longer than the callback bound
+};

@@ -1,0 +1,23 @@
+// The driver's switches, read from the environment once, in one place.
+#include "FakeWinmm.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+Options options;
+
+void ReadOptions() {
+    const DWORD length = GetEnvironmentVariableA(kFolderVariable, options.folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        options.folder[0] = '\0';
+    }
+    options.recordMessages = GetEnvironmentVariableA(kQuietVariable, nullptr, 0) == 0;
+    options.stress = GetEnvironmentVariableA(kStressVariable, nullptr, 0) != 0;
+    char bound[16] = "100";
+    GetEnvironmentVariableA(kCallbackBoundVariable, bound, sizeof bound);
+    options.callbackBoundMilliseconds = static_cast<unsigned>(std::strtoul(bound, nullptr, 10));
+}
+
+void PathInFolder(char (&path)[MAX_PATH], const char* name) {
+    std::snprintf(path, MAX_PATH, "%s\\%s", options.folder, name);
+}

@@ -1,0 +1,125 @@
+"""The virtual MIDI driver's folder: the devices it lists, the input injected into it, the
+stage faults it plays, and the events it records. Every name and code comes from its protocol
+header."""
+import os
+import struct
+import time
+
+from harness import cdefs
+from harness.waiting import wait_until
+
+PROTOCOL = "doubles/winmm/FakeMidiProtocol.h"
+_constants = cdefs.constants(PROTOCOL)
+_events = cdefs.enumerators(PROTOCOL, "Event")
+# The event kinds as module names, EventDelivered as DELIVERED and so on: SENT, VIOLATION,
+# OUTPUT_OPENED, DEVICE_REMOVED, ...
+globals().update({cdefs.upper_snake(name): code for name, code in _events.items()})
+VIOLATIONS = {code: cdefs.upper_snake(name).replace("_", " ").lower()
+              for name, code in cdefs.enumerators(PROTOCOL, "Violation").items()}
+FILES = {name: value for name, value in _constants.items() if name.endswith(("File", "Pattern"))}
+VARIABLES = {name: value for name, value in _constants.items() if name.endswith("Variable")}
+STRESS_SENDER_SHIFT = _constants["StressSenderShift"]
+EVENT = struct.Struct("<IiIIq")  # FakeMidiEvent
+PORT_EVENTS = {_events[name]: word for name, word in (
+    ("InputOpened", "in-open"), ("InputOpenFailed", "in-fail"), ("InputStarted", "in-start"),
+    ("InputStopped", "in-stop"), ("InputClosed", "in-close"), ("OutputOpened", "out-open"),
+    ("OutputOpenFailed", "out-fail"), ("OutputClosed", "out-close"))}
+
+
+def device_lines(inputs, outputs):
+    """The devices file: names as they are, or "in-busy NAME" for one held by another program."""
+    return "".join(name + "\n" if name.startswith(kind + "-busy ") else f"{kind} {name}\n"
+                   for kind, names in (("in", inputs), ("out", outputs)) for name in names)
+
+
+def environment(folder, **switches):
+    """The driver's part of a program's environment: its folder, and switches by short name
+    (quiet, stress, callback_bound)."""
+    names = {cdefs.upper_snake(name[:-len("Variable")]).lower(): variable
+             for name, variable in VARIABLES.items()}
+    return {names["folder"]: folder, **{names[key]: str(value) for key, value in switches.items()}}
+
+
+class DriverRecords:
+    """The driver's folder: input to inject, faults to play, and the events it recorded."""
+
+    def __init__(self, midi):
+        self.midi = midi
+        self.event_offset = 0
+        self.event_cache = []
+
+    def inject(self, device, words):
+        with open(self.midi / (FILES["InputFilePattern"] % device), "ab") as stream:
+            stream.write(struct.pack(f"<{len(words)}I", *words))
+
+    def events(self):
+        path = self.midi / FILES["EventsFile"]
+        if path.exists():
+            data = path.read_bytes()
+            whole = len(data) - len(data) % EVENT.size
+            for offset in range(self.event_offset, whole, EVENT.size):
+                self.event_cache.append(EVENT.unpack_from(data, offset))
+            self.event_offset = max(self.event_offset, whole)
+        return self.event_cache
+
+    def events_of(self, *kinds):
+        return [event for event in self.events() if event[0] in kinds]
+
+    def sent(self, device=None, since=0):
+        return [word for kind, dev, word, _, _ in self.events()[since:]
+                if kind == SENT and (device is None or dev == device)]
+
+    def mark(self):
+        return len(self.events())
+
+    def violations(self):
+        return [(VIOLATIONS.get(word, word), device)
+                for kind, device, word, _, _ in self.events() if kind == VIOLATION]
+
+    def port_events(self, since=0):
+        return [(PORT_EVENTS[kind], device) for kind, device, _, _, _ in self.events()[since:]
+                if kind in PORT_EVENTS]
+
+    def latency_cycles(self):
+        data = (self.midi / FILES["LatencyFile"]).read_bytes()
+        return struct.unpack(f"<{len(data) // 4}I", data)
+
+    def wait_sent(self, count, since=0, timeout=30):
+        return wait_until(lambda: (lambda s: s if len(s) >= count else None)(self.sent(since=since)),
+                          timeout, 0.05, f"{count} sent messages")
+
+    def settled_sent(self, count, since=0, timeout=30, quiet=0.3):
+        """Everything sent since the mark once `count` messages are there and nothing more
+        has come for `quiet` seconds: a stray extra message is caught, not missed."""
+        self.wait_sent(count, since, timeout)
+        while True:
+            before = len(self.sent(since=since))
+            time.sleep(quiet)  # the quiet interval itself is what is waited for
+            after = self.sent(since=since)
+            if len(after) == before:
+                return after
+
+    def wait_started(self, since=0, timeout=30):
+        wait_until(lambda: any(name == "in-start" for name, _ in self.port_events(since)),
+                   timeout, 0.05, "the input port to start")
+
+    def fault(self, line):
+        """Appends a stage fault for the driver: "remove in 0", "stall out 0 send 500"."""
+        with open(self.midi / FILES["FaultsFile"], "a") as faults:
+            faults.write(line + "\n")
+
+    def plug(self, kind, device, present):
+        """Unplugs a device (present=False), or plugs it back at the same index."""
+        path = self.midi / FILES["FaultsFile"]
+        if present:
+            lines = path.read_text().splitlines() if path.exists() else []
+            fresh = path.with_suffix(".new")  # the driver never sees a half-written file
+            fresh.write_text("".join(f"{line}\n" for line in lines
+                                     if line != f"remove {kind} {device}"))
+            os.replace(fresh, path)
+        else:
+            self.fault(f"remove {kind} {device}")
+        event = DEVICE_RETURNED if present else DEVICE_REMOVED
+        way = 0 if kind == "in" else 1
+        return wait_until(lambda: [e for e in self.events_of(event) if e[1:3] == (device, way)],
+                          10, 0.01, f"{kind} {device} {'back' if present else 'removed'}")[-1]

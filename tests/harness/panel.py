@@ -1,0 +1,220 @@
+"""One run of the real program in a fresh working folder with virtual MIDI devices: its
+process, the panel probe that reads the panel from outside, and real X input through xdotool.
+The control ids come from the panel's resource header."""
+import shutil
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+from harness import cdefs, driver
+from harness.waiting import wait_until
+from harness.wine import BUILD, WINE, run_program, windows_path
+
+_ids = {name[len("IDC_"):]: value for name, value in cdefs.defines("panel/resource.h").items()
+        if name.startswith("IDC_") and value > 0}
+INPUT_DEVICE, OUTPUT_DEVICE, WHEEL_TYPE = (_ids[n] for n in ("INPUT_DEVICE", "OUTPUT_DEVICE",
+                                                              "WHEEL_TYPE"))
+SYNTH_MUTES, DRUM_MUTES, WHEEL_UP, WHEEL_DOWN = (_ids[n] for n in ("SYNTH_MUTES", "DRUM_MUTES",
+                                                                   "WHEEL_UP", "WHEEL_DOWN"))
+# The part keys in the header's order: synth 1-5, drum 1, 2, ... 7B.
+SYNTH = [value for name, value in _ids.items() if name.startswith("SYNTH_") and name[6:] != "MUTES"]
+DRUM = [value for name, value in _ids.items() if name.startswith("DRUM_") and name[5:] != "MUTES"]
+
+DEFAULT_INPUTS = ["Groovebox MIDI Out", "Keyboard MIDI Out", "in-busy Busy Input"]
+DEFAULT_OUTPUTS = ["Music App MIDI In", "Synth MIDI In", "out-busy Busy Output"]
+
+
+def xdotool(*arguments):
+    return subprocess.run(["xdotool", *map(str, arguments)], check=False, capture_output=True,
+                          text=True).stdout.strip()
+
+
+def parse_probe(output):
+    """The probe's answer as a dict; None if it was cut short (no "end" line)."""
+    state = {"controls": {}, "tab_order": [], "selection": {}, "items": {}, "check": {},
+             "text": []}
+    for line in output.splitlines():
+        key, _, rest = line.partition(" ")
+        fields = rest.split(" ")
+        if key == "panel":
+            state["panel"] = rest == "1"
+        elif key == "client":
+            state["client"] = tuple(map(int, fields))
+        elif key == "control":
+            state["controls"][int(fields[0])] = (tuple(map(int, fields[2:6])),
+                                                 " ".join(fields[6:]))
+            if fields[1] == "1":
+                state["tab_order"].append(int(fields[0]))
+        elif key == "selection":
+            state["selection"][int(fields[0])] = int(fields[1])
+        elif key == "item":
+            state["items"].setdefault(int(fields[0]), []).append(" ".join(fields[2:]))
+        elif key == "check":
+            state["check"][int(fields[0])] = int(fields[1])
+        elif key == "focus":
+            state["focus"] = int(rest)
+        elif key == "box":
+            state["box"] = None if rest == "none" else rest
+        elif key in ("text", "tooltip"):
+            state.setdefault(key, []).append(rest)
+        elif key == "capture":
+            state["capture"] = rest == "1"
+        elif key == "dropdown":
+            state["dropdown"] = None if rest == "none" else tuple(map(int, fields))
+        elif key == "end":
+            return state
+    return None
+
+
+class Quorvel(driver.DriverRecords):
+    """One run of the real program in a fresh working folder, with virtual MIDI devices."""
+
+    def __init__(self, display, settings=None, inputs=None, outputs=None, program_name="Quorvel.exe"):
+        self.display = display
+        self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
+        super().__init__(self.folder / "midi")
+        self.midi.mkdir()
+        (self.midi / driver.FILES["DevicesFile"]).write_text(
+            driver.device_lines(inputs or DEFAULT_INPUTS, outputs or DEFAULT_OUTPUTS))
+        if settings is not None:
+            (self.folder / "Settings").write_bytes(bytes(settings))
+        self.program_name = program_name
+        self.process = None
+        self.panel_window = None
+        self.rects = None
+
+    # ---- the process ------------------------------------------------------------------------
+    def start(self, wine_debug=None, **switches):
+        """wine_debug: Wine's debug channels for this run, whose output goes to wine.log;
+        switches: the driver's (quiet=1, callback_bound=...)."""
+        environment = dict(self.display.environment,
+                           **driver.environment(windows_path(self.midi), **switches))
+        log = subprocess.DEVNULL
+        if wine_debug:
+            environment["WINEDEBUG"] = wine_debug
+            log = open(self.folder / "wine.log", "w")
+        self.process = subprocess.Popen([WINE, str(BUILD / self.program_name)],
+                                        cwd=self.folder, env=environment,
+                                        stdout=subprocess.DEVNULL, stderr=log)
+        if wine_debug:
+            log.close()
+        return self
+
+    def wine_log(self):
+        return (self.folder / "wine.log").read_text(errors="replace").splitlines()
+
+    def running(self):
+        return self.process is not None and self.process.poll() is None
+
+    def wait_exit(self, timeout=30):
+        return self.process.wait(timeout)
+
+    def kill(self):
+        if self.running():
+            self.process.kill()
+            self.process.wait(10)
+
+    def cleanup(self):
+        self.kill()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def settings_bytes(self):
+        return (self.folder / "Settings").read_bytes()
+
+    def log_off(self):
+        """Sends the panel what Windows sends at log-off; returns whether it let the session end
+        and whether it took the end, or None if the panel was not found."""
+        _, output = run_program("log_off.exe", environment=self.display.environment, timeout=90)
+        words = output.split()
+        return (words[1:3] == ["1", "1"], words[3:5] == ["end", "1"]) if len(words) >= 5 else None
+
+    # ---- the probe --------------------------------------------------------------------------
+    def probe(self, command="state"):
+        """The probe's answer; a partial one (the probe was cut short) is asked again."""
+        return wait_until(lambda: parse_probe(run_program(
+            "panel_probe.exe", command, environment=self.display.environment, timeout=60)[1]),
+            30, 0.1, f"a whole {command} answer")
+
+    def state(self):
+        return self.probe("state")
+
+    def message_box(self):
+        """(caption, text) of an open message box, or None."""
+        state = self.probe("box")
+        if not state.get("box"):
+            return None
+        return state["box"], " ".join(state["text"])
+
+    def wait_message_box(self, timeout=30):
+        return wait_until(self.message_box, timeout, 0.2, "a message box")
+
+    def press_box_ok(self, caption):
+        box = wait_until(lambda: xdotool("search", "--name", f"^{caption}$").split("\n")[0],
+                         30, what=f"the {caption!r} box window")
+        # Pressed again if the box is still up a while later, as a user would: a key that
+        # reaches the box before its focus does is lost.
+        for _ in range(5):
+            xdotool("windowfocus", "--sync", box)
+            xdotool("key", "--clearmodifiers", "Return")
+            try:
+                return wait_until(lambda: self.message_box() is None, 6, 0.2, "the box to close")
+            except AssertionError:
+                pass
+        raise AssertionError("the box stayed up after five presses of Return")
+
+    # ---- the panel and X input --------------------------------------------------------------
+    def wait_panel(self, timeout=30):
+        self.panel_window = wait_until(
+            lambda: xdotool("search", "--name", "^Quorvel$").split("\n")[0], timeout,
+            what="the panel window")
+        state = wait_until(lambda: (lambda s: s if s.get("panel") else None)(self.state()),
+                           timeout, 0.2, "the panel")
+        self.rects = {id: rect for id, (rect, _) in state["controls"].items()}
+        return state
+
+    def center(self, control):
+        left, top, right, bottom = self.rects[control]
+        return (left + right) // 2, (top + bottom) // 2
+
+    def click(self, control, x=None, y=None):
+        cx, cy = self.center(control)
+        # One xdotool run, so the press follows the move; no --sync, which waits out a long
+        # timeout when the pointer is already there.
+        xdotool("mousemove", "--window", self.panel_window, x if x is not None else cx,
+                y if y is not None else cy, "click", 1)
+
+    def focus_panel(self):
+        xdotool("windowfocus", "--sync", self.panel_window)
+
+    def key(self, *keys):
+        self.focus_panel()
+        for key in keys:
+            xdotool("key", "--clearmodifiers", key)
+            time.sleep(0.05)  # key repeat pacing, as a user types; every check waits after
+
+    def type_text(self, text):
+        self.focus_panel()
+        xdotool("type", "--delay", 50, text)
+
+    def choose(self, control, index):
+        """Drops the list down with its arrow and clicks entry `index`, as a user does."""
+        left, top, right, _ = self.rects[control]
+        self.click(control, right - 6, top + 8)
+        dropdown = wait_until(lambda: self.probe("dropdown").get("dropdown"), 30, 0.1,
+                              "the drop-down list")
+        d_left, d_top, d_right, _, item_height = dropdown
+        xdotool("mousemove", (d_left + d_right) // 2,
+                d_top + 2 + item_height * index + item_height // 2, "click", 1)
+        wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
+            self.probe("dropdown")), 30, 0.1, "the drop-down list to close and let go")
+
+    def close(self, timeout=30):
+        self.key("alt+F4")
+        return self.wait_exit(timeout)
+
+    def screenshot(self, path, panel_only=False):
+        Path(path).parent.mkdir(parents=True, exist_ok=True)
+        window = self.panel_window if panel_only and self.panel_window else "root"
+        subprocess.run(["import", "-window", window, str(path)], env=self.display.environment,
+                       check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -1,0 +1,85 @@
+"""The build under test, the Wine loader that runs it, the one Wine prefix, and the Xvfb display
+with its wineserver. QUORVEL_BUILD_DIR names the build: build/win32, the product, or build/win64
+where the machine runs no 32-bit processes."""
+import os
+import subprocess
+import tempfile
+from pathlib import Path
+
+from harness.cdefs import ROOT
+from harness.waiting import wait_until
+
+BUILD = Path(os.environ.get("QUORVEL_BUILD_DIR", ROOT / "build" / "win32"))
+PREFIX = Path(os.environ.get("QUORVEL_WINE_PREFIX", ROOT / "build" / "wine-prefix"))
+FAILURES = ROOT / "build" / "e2e-failures"
+# The loader that matches the build; both share the one 64-bit prefix and its server.
+WINE = "/usr/lib/wine/wine" if BUILD.name == "win32" else "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver64"
+QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def run_program(name, *arguments, environment, timeout=120):
+    """Runs one of the build's console programs to its end; returns (exit code, its output).
+    The output comes through a file, not a pipe: see Display.start_wineserver."""
+    with tempfile.TemporaryFile(mode="w+", errors="replace") as output:
+        result = subprocess.run([WINE, str(BUILD / name), *map(str, arguments)], env=environment,
+                                stdout=output, stderr=subprocess.STDOUT, timeout=timeout,
+                                check=False)
+        output.seek(0)
+        return result.returncode, output.read()
+
+
+class Display:
+    """An Xvfb display and a persistent wineserver for one group of tests."""
+
+    def __init__(self, use_current=False):
+        self.process = None
+        self.environment = None
+        self.use_current = use_current and bool(os.environ.get("DISPLAY"))
+
+    def start(self):
+        self.environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
+                                WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml=")
+        if not self.use_current:
+            number = 100
+            while (Path(f"/tmp/.X11-unix/X{number}").exists() or
+                   Path(f"/tmp/.X{number}-lock").exists()):
+                number += 1
+            self.process = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24",
+                                             "-nolisten", "tcp"], **QUIET)
+            self.environment["DISPLAY"] = os.environ["DISPLAY"] = f":{number}"
+            wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.environment,
+                                              capture_output=True).returncode == 0,
+                       what="Xvfb")
+        self.ensure_prefix()
+        self.start_wineserver()
+
+    def ensure_prefix(self):
+        # Made on the display: a prefix made without one leaves a desktop process behind that
+        # every later program waits on.
+        if not (PREFIX / "system.reg").exists():
+            PREFIX.parent.mkdir(parents=True, exist_ok=True)
+            environment = dict(self.environment, WINEDLLOVERRIDES="mscoree,mshtml=")
+            subprocess.run([WINE, "wineboot", "-i"], env=environment, check=False, timeout=300,
+                           **QUIET)
+            subprocess.run([WINESERVER, "-w"], env=environment, check=False, timeout=300)
+
+    def start_wineserver(self):
+        # A server left by an earlier run would still talk to that run's display.
+        for option in ("-k", "-w", "-p"):
+            subprocess.run([WINESERVER, option], env=self.environment, check=False, **QUIET)
+        # Wine's own services start with the first process and keep whatever output handles
+        # they inherit: give them none of ours, or a reader of ours would wait for them.
+        subprocess.run([WINE, str(BUILD / "panel_probe.exe"), "box"], env=self.environment,
+                       check=False, timeout=120, **QUIET)
+
+    def stop(self):
+        for option in ("-k", "-w"):
+            subprocess.run([WINESERVER, option], env=self.environment, check=False, **QUIET)
+        if self.process:
+            self.process.terminate()
+            self.process.wait(10)
