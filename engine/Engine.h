@@ -78,6 +78,7 @@ enum LearnControl : int {
 struct LearnMessage {
     std::uint8_t controller;
     std::uint8_t buttonValue;
+    const char* name; // what the user calls the control: "Drum part 6A"
 };
 
 // Control Changes on channel 1, indexed by LearnControl. The panel's buttons send

@@ -4,3 +4,6 @@
 #include <windows.h>
 
 INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A tooltip on every control that says what it sends or switches.
+void AddPanelTooltips(HWND panel);

@@ -1,11 +1,10 @@
 #include "Panel.h"
 
 #include "Engine.h"
+#include "LearnButtons.h"
 #include "MidiPorts.h"
 #include "SettingsFile.h"
 #include "resource.h"
-
-#include <cstddef>
 
 namespace {
 
@@ -22,24 +21,6 @@ PanelControls controls;
 
 // Positions in this list are the wheelType values.
 const char* const kWheelTypeNames[] = {"Up / Down (Button)", "Control Change", "Endless Encoder"};
-
-struct LearnButton {
-    int id;
-    LearnControl control;
-};
-
-// Every part key sends its catalogue message; the wheel buttons only while the wheel is Up/Down.
-const LearnButton kPartButtons[] = {
-    {IDC_SYNTH_1, LearnSynth1}, {IDC_SYNTH_2, LearnSynth2}, {IDC_SYNTH_3, LearnSynth3},
-    {IDC_SYNTH_4, LearnSynth4}, {IDC_SYNTH_5, LearnSynth5}, {IDC_DRUM_1, LearnDrum1},
-    {IDC_DRUM_2, LearnDrum2},   {IDC_DRUM_3, LearnDrum3},   {IDC_DRUM_4, LearnDrum4},
-    {IDC_DRUM_5, LearnDrum5},   {IDC_DRUM_6A, LearnDrum6A}, {IDC_DRUM_6B, LearnDrum6B},
-    {IDC_DRUM_7A, LearnDrum7A}, {IDC_DRUM_7B, LearnDrum7B},
-};
-const LearnButton kWheelButtons[] = {
-    {IDC_WHEEL_UP, LearnWheelUp},
-    {IDC_WHEEL_DOWN, LearnWheelDown},
-};
 
 std::int32_t CurrentSelection(HWND list) {
     return static_cast<std::int32_t>(SendMessageA(list, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
@@ -60,6 +41,20 @@ bool IsChecked(HWND checkbox) {
     return (SendMessageA(checkbox, BM_GETSTATE, 0, 0) & BST_CHECKED) != 0;
 }
 
+void ShowIcon(HWND window) {
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    const struct {
+        WPARAM kind;
+        int width;
+        int height;
+    } sizes[] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
+    for (const auto& size : sizes) {
+        HANDLE icon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_QUORVEL), IMAGE_ICON,
+                                 GetSystemMetrics(size.width), GetSystemMetrics(size.height), 0);
+        SendMessageA(window, WM_SETICON, size.kind, reinterpret_cast<LPARAM>(icon));
+    }
+}
+
 void OnInitDialog(HWND window) {
     controls.inputList = GetDlgItem(window, IDC_INPUT_DEVICE);
     controls.outputList = GetDlgItem(window, IDC_OUTPUT_DEVICE);
@@ -71,6 +66,8 @@ void OnInitDialog(HWND window) {
         SendMessageA(controls.wheelTypeList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
     ListMidiDevices(controls.inputList, controls.outputList);
+    ShowIcon(window);
+    AddPanelTooltips(window);
 
     // Without a settings file the defaults stay in force, though no control shows them; the
     // wheel type list never shows the loaded value either.
@@ -84,9 +81,9 @@ void OnInitDialog(HWND window) {
     }
 }
 
-template <std::size_t Count>
-void SendLearnMessage(const LearnButton (&buttons)[Count], int id) {
-    for (const LearnButton& button : buttons) {
+// Every part key sends its catalogue message; the wheel buttons only while the wheel is Up/Down.
+void SendLearnMessage(int id) {
+    for (const LearnButton& button : kLearnButtons) {
         if (button.id == id) {
             SendToOutput(LearnButtonMessage(button.control));
             return;
@@ -121,11 +118,11 @@ void OnCommand(int id, int notification) {
     case IDC_WHEEL_UP:
     case IDC_WHEEL_DOWN:
         if (bridgeSettings.wheelType == WheelUpDown) {
-            SendLearnMessage(kWheelButtons, id);
+            SendLearnMessage(id);
         }
         return;
     default:
-        SendLearnMessage(kPartButtons, id);
+        SendLearnMessage(id);
         return;
     }
 }

@@ -7,6 +7,9 @@
 // Bitmaps
 #define IDB_BACKGROUND 132
 
+// Icons
+#define IDI_QUORVEL 140
+
 // Controls (1003-1027; 1006 and 1014-1016 are free)
 #define IDC_INPUT_DEVICE 1003
 #define IDC_OUTPUT_DEVICE 1004

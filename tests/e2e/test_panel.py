@@ -5,8 +5,8 @@ import unittest
 from harness.case import PanelTestCase
 from harness.driver import DELIVERED
 from harness.midi import cc, program
-from harness.panel import (DRUM, DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, WHEEL_DOWN,
-                           WHEEL_TYPE, WHEEL_UP)
+from harness.panel import (DRUM, DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, SYNTH_MUTES,
+                           WHEEL_DOWN, WHEEL_TYPE, WHEEL_UP)
 from harness.waiting import wait_until
 
 UP, DOWN = cc(47, 65), cc(48, 65)
@@ -24,6 +24,13 @@ class Panel(PanelTestCase):
             run.click(button)
         self.assertEqual(run.settled_sent(14, mark),
                          [cc(n, 64) for n in [40, 41, 42, 43, 44] + list(range(50, 59))])
+
+    def test_a_learn_button_and_a_checkbox_say_what_they_do_when_the_mouse_rests_on_them(self):
+        run = self.launch_to_panel(SETTINGS)
+        for control, text in ((DRUM[5], "Drum part 6A: sends CC 55 = 64 on channel 1"),
+                              (SYNTH_MUTES, "Synth part status reports on/off")):
+            run.hover(control)
+            wait_until(lambda: run.tooltip() == text, what=f"the tooltip {text!r}")
 
     def test_wheel_buttons_and_translation_follow_the_wheel_type(self):
         run = self.launch_to_panel(SETTINGS)

@@ -56,8 +56,10 @@ def parse_probe(output):
             state["focus"] = int(rest)
         elif key == "box":
             state["box"] = None if rest == "none" else rest
-        elif key in ("text", "tooltip"):
-            state.setdefault(key, []).append(rest)
+        elif key == "text":
+            state["text"].append(rest)
+        elif key == "tooltip":
+            state["tooltip"] = None if rest == "none" else rest
         elif key == "capture":
             state["capture"] = rest == "1"
         elif key == "dropdown":
@@ -145,6 +147,17 @@ class Quorvel(driver.DriverRecords):
         if not state.get("box"):
             return None
         return state["box"], " ".join(state["text"])
+
+    def hover(self, control):
+        """Rests the mouse on a control, as a user does to read its tooltip."""
+        x, y = self.center(control)
+        # The small move within the control is what starts the tooltip's timer.
+        xdotool("mousemove", "--window", self.panel_window, x, y, "mousemove_relative", "--",
+                1, 0)
+
+    def tooltip(self):
+        """The text of the tooltip on show, or None."""
+        return self.probe("tooltip").get("tooltip")
 
     def wait_message_box(self, timeout=30):
         return wait_until(self.message_box, timeout, 0.2, "a message box")

@@ -1,18 +1,23 @@
 #!/usr/bin/env python3
 """Checks a built Quorvel.exe the way the Windows loader reads it, stricter than Wine: machine
 and GUI subsystem, the oldest Windows it claims, terminal-server aware, no build time stamp,
-only system DLLs imported, an embedded manifest that Windows' side-by-side parser accepts, and
-a panel picture it can load.
+only system DLLs imported, an embedded manifest that Windows' side-by-side parser accepts, a
+panel picture it can load, and the program's icon.
 Usage: check_exe.py EXE i686|x86_64"""
 import re
 import struct
 import sys
 import xml.etree.ElementTree as ElementTree
+from pathlib import Path
 
+RESOURCE_IDS = {m[1]: int(m[2]) for m in re.finditer(
+    r"^#define (ID[BI]_\w+) (\d+)$", (Path(__file__).resolve().parents[2] / "panel" /
+                                     "resource.h").read_text(), re.M)}
+IDB_BACKGROUND, IDI_QUORVEL = RESOURCE_IDS["IDB_BACKGROUND"], RESOURCE_IDS["IDI_QUORVEL"]
 MACHINES = {"i686": 0x14C, "x86_64": 0x8664}
-SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "WINMM.DLL", "MSVCRT.DLL"}
+SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "WINMM.DLL", "MSVCRT.DLL", "COMCTL32.DLL"}
 ASM_V1, ASM_V3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
-RT_BITMAP, RT_MANIFEST, IDB_BACKGROUND, MANIFEST_ID = 2, 24, 132, 1
+RT_BITMAP, RT_GROUP_ICON, RT_MANIFEST, MANIFEST_ID = 2, 14, 24, 1
 TERMINAL_SERVER_AWARE = 0x8000
 
 failures = []
@@ -104,6 +109,10 @@ picture = resources.get((RT_BITMAP, IDB_BACKGROUND), b"")
 header = struct.unpack_from("<IiiHHI12xI", picture) if len(picture) >= 40 else ()
 expect(header[:5] == (40, 480, 160, 1, 8) and header[6] == 255 and
        len(picture) >= 40 + 4 * 255 + 480 * 160, f"panel picture header {header}")
+
+# Explorer and the taskbar show the first icon group of the exe: ours is its only one.
+icons = [key for key in resources if key[0] == RT_GROUP_ICON]
+expect(icons == [(RT_GROUP_ICON, IDI_QUORVEL)], f"icon groups {icons}")
 
 print("imports:", *sorted(imports))
 print("\n".join(failures) or "the exe is what Windows expects")

@@ -1,7 +1,7 @@
 // Reads the running panel's state from outside, for the end-to-end tests: the controls in tab
 // order with their rectangles and texts, list selections, check states, the focused control,
-// an open drop-down list and the text of a message box. It only reads; every action on the
-// panel is real X input from the harness.
+// an open drop-down list, the text of a message box and of a tooltip. It only reads; every action
+// on the panel is real X input from the harness.
 #include <windows.h>
 
 #include "resource.h"
@@ -137,6 +137,19 @@ void PrintDropDown(HWND panel) {
                 static_cast<long>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0)));
 }
 
+// The tooltip on show, if any. Wine hands the text between processes in its wide form only.
+void PrintTooltip() {
+    HWND tooltip = FindTopLevel("tooltips_class32", nullptr);
+    wchar_t wide[256] = L"";
+    if (tooltip != nullptr) {
+        SendMessageW(tooltip, WM_GETTEXT, sizeof wide / sizeof wide[0],
+                     reinterpret_cast<LPARAM>(wide));
+    }
+    char text[256] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    std::printf("tooltip %s\n", text[0] != '\0' ? text : "none");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -147,6 +160,8 @@ int main(int argc, char** argv) {
         PrintMessageBox(panel);
     } else if (std::strcmp(command, "dropdown") == 0) {
         PrintDropDown(panel);
+    } else if (std::strcmp(command, "tooltip") == 0) {
+        PrintTooltip();
     } else if (panel != nullptr) {
         PrintState(panel);
     }

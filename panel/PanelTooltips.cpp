@@ -1,0 +1,79 @@
+// Tooltips that say what each control sends or switches: the learn buttons' texts are made
+// from the learn catalogue itself, so they cannot drift from what the buttons send.
+#include "Panel.h"
+
+#include "LearnButtons.h"
+#include "resource.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kTipLength = 96;
+constexpr int kTipWidth = 320; // pixels; longer tips wrap
+
+char learnTips[kLearnControlCount][kTipLength];
+
+struct FixedTip {
+    int id;
+    const char* text;
+};
+
+const FixedTip kFixedTips[] = {
+    {IDC_INPUT_DEVICE, "MIDI input: the port the groovebox plays into"},
+    {IDC_OUTPUT_DEVICE, "MIDI output: the port the music application listens to"},
+    {IDC_WHEEL_TYPE, "Wheel type: Up / Down (Button) turns patch-wheel turns into wheel up and "
+                     "down; the other two switch that off"},
+    {IDC_DRUM_MUTES, "Drum part status reports on/off"},
+    {IDC_SYNTH_MUTES, "Synth part status reports on/off"},
+};
+
+void AddTip(HWND tooltip, HWND panel, HWND window, const char* text) {
+    // The version 5 layout: the panel runs on the common controls that predate themes.
+    TOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = panel;
+    tool.uId = reinterpret_cast<UINT_PTR>(window);
+    tool.lpszText = const_cast<char*>(text);
+    SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void AddControlTip(HWND tooltip, HWND panel, int id, const char* text) {
+    HWND control = GetDlgItem(panel, id);
+    AddTip(tooltip, panel, control, text);
+    // A list's edit field lies over the list and takes the mouse.
+    if (HWND edit = GetWindow(control, GW_CHILD)) {
+        AddTip(tooltip, panel, edit, text);
+    }
+}
+
+void FormatLearnTip(char (&tip)[kTipLength], LearnControl control) {
+    const LearnMessage& entry = kLearnCatalogue[control];
+    const bool wheel = control == LearnWheelUp || control == LearnWheelDown;
+    std::snprintf(tip, sizeof tip, "%s: sends CC %u = %u on channel 1%s", entry.name,
+                  entry.controller, entry.buttonValue,
+                  wheel ? " while the wheel type is Up / Down (Button)" : "");
+}
+
+} // namespace
+
+void AddPanelTooltips(HWND panel) {
+    const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
+    HWND tooltip =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr, nullptr, nullptr);
+    SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, kTipWidth);
+    int index = 0;
+    for (const LearnButton& button : kLearnButtons) {
+        FormatLearnTip(learnTips[index], button.control);
+        AddControlTip(tooltip, panel, button.id, learnTips[index++]);
+    }
+    for (const FixedTip& tip : kFixedTips) {
+        AddControlTip(tooltip, panel, tip.id, tip.text);
+    }
+}
