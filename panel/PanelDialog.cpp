@@ -1,5 +1,6 @@
 #include "Panel.h"
 
+#include "DeviceWatch.h"
 #include "Engine.h"
 #include "LearnButtons.h"
 #include "MidiPorts.h"
@@ -65,7 +66,7 @@ void OnInitDialog(HWND window) {
     for (const char* name : kWheelTypeNames) {
         SendMessageA(controls.wheelTypeList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
-    ListMidiDevices(controls.inputList, controls.outputList);
+    WatchDevices(window, controls.inputList, controls.outputList);
     ShowIcon(window);
     AddPanelTooltips(window);
 
@@ -91,19 +92,26 @@ void SendLearnMessage(int id) {
     }
 }
 
+// Only a change of the selection reopens: typing in the edit field does not.
+void OnDeviceListCommand(int notification, bool (*choose)(), void (*open)()) {
+    if (notification == CBN_SELCHANGE) {
+        if (choose()) {
+            open();
+        } else {
+            OnDeviceListClosed(); // it left as it was chosen: show the lists as they are now
+        }
+    } else if (notification == CBN_CLOSEUP) {
+        OnDeviceListClosed();
+    }
+}
+
 void OnCommand(int id, int notification) {
     switch (id) {
     case IDC_INPUT_DEVICE:
-        if (notification == CBN_SELCHANGE) {
-            bridgeSettings.inputDevice = CurrentSelection(controls.inputList);
-            OpenMidiInput();
-        }
+        OnDeviceListCommand(notification, ChooseInputDevice, OpenMidiInput);
         return;
     case IDC_OUTPUT_DEVICE:
-        if (notification == CBN_SELCHANGE) {
-            bridgeSettings.outputDevice = CurrentSelection(controls.outputList);
-            OpenMidiOutput();
-        }
+        OnDeviceListCommand(notification, ChooseOutputDevice, OpenMidiOutput);
         return;
     case IDC_WHEEL_TYPE:
         // Every notification re-reads it: focus or drop-down before a choice gives -1.
@@ -161,6 +169,12 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         return TRUE;
     case WM_ENDSESSION:
         OnEndSession(wParam != FALSE);
+        return TRUE;
+    case WM_DEVICECHANGE:
+        OnDevicesChanged();
+        return TRUE;
+    case WM_TIMER:
+        OnDeviceTimer(wParam);
         return TRUE;
     case WM_CLOSE:
         OnClose();

@@ -49,40 +49,25 @@ void CloseOutputDuringSwitch() {
     }
 }
 
-} // namespace
+enum OpenFailure { ShowOpenFailure, KeepOpenFailureQuiet };
 
-void ListMidiDevices(HWND inputList, HWND outputList) {
-    const UINT inputCount = midiInGetNumDevs();
-    const UINT outputCount = midiOutGetNumDevs();
-    for (UINT device = 0; device < inputCount; ++device) {
-        MIDIINCAPSA caps{};
-        midiInGetDevCapsA(device, &caps, sizeof caps);
-        caps.szPname[MAXPNAMELEN - 1] = '\0';
-        SendMessageA(inputList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caps.szPname));
-    }
-    for (UINT device = 0; device < outputCount; ++device) {
-        MIDIOUTCAPSA caps{};
-        midiOutGetDevCapsA(device, &caps, sizeof caps);
-        caps.szPname[MAXPNAMELEN - 1] = '\0';
-        SendMessageA(outputList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caps.szPname));
-    }
-}
-
-void OpenMidiInput() {
+void OpenInput(OpenFailure failure) {
     StopAndCloseInput();
     HMIDIIN opened = nullptr;
     const MMRESULT result =
         midiInOpen(&opened, PlatformDeviceId(bridgeSettings.inputDevice),
                    reinterpret_cast<DWORD_PTR>(&OnMidiInput), 0, CALLBACK_FUNCTION);
     if (result != MMSYSERR_NOERROR) {
-        ReportOpenFailure(result);
+        if (failure == ShowOpenFailure) {
+            ReportOpenFailure(result);
+        }
         return;
     }
     inputPort = opened;
     midiInStart(inputPort);
 }
 
-void OpenMidiOutput() {
+void OpenOutput(OpenFailure failure) {
     BeginOutputSwitch();
     CloseOutputDuringSwitch();
     HMIDIOUT opened = nullptr;
@@ -93,9 +78,38 @@ void OpenMidiOutput() {
     }
     EndOutputSwitch();
     // The box waits for the user: show it only once the delivery thread can send again.
-    if (result != MMSYSERR_NOERROR) {
+    if (result != MMSYSERR_NOERROR && failure == ShowOpenFailure) {
         ReportOpenFailure(result);
     }
+}
+
+} // namespace
+
+void OpenMidiInput() {
+    OpenInput(ShowOpenFailure);
+}
+
+void OpenMidiOutput() {
+    OpenOutput(ShowOpenFailure);
+}
+
+void TakeUpMidiInput() {
+    OpenInput(KeepOpenFailureQuiet);
+}
+
+void TakeUpMidiOutput() {
+    OpenOutput(KeepOpenFailureQuiet);
+}
+
+bool MidiInputAnswers() {
+    UINT device = 0;
+    return inputPort != nullptr && midiInGetID(inputPort, &device) == MMSYSERR_NOERROR;
+}
+
+bool MidiOutputAnswers() {
+    UINT device = 0;
+    HMIDIOUT port = HeldOutputPort();
+    return port != nullptr && midiOutGetID(port, &device) == MMSYSERR_NOERROR;
 }
 
 void CloseMidiPorts() {

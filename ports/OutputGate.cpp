@@ -143,6 +143,10 @@ HMIDIOUT TakeOutputPort() {
     return gate.port.exchange(nullptr, std::memory_order_relaxed);
 }
 
+HMIDIOUT HeldOutputPort() {
+    return gate.port.load(std::memory_order_relaxed);
+}
+
 void PlaceOutputPort(HMIDIOUT port) {
     gate.port.store(port, std::memory_order_relaxed);
 }

@@ -16,6 +16,7 @@ void MarkWindowThread();
 // thread's messages keep their order. Hold nothing across Begin that the sender may wait for.
 void BeginOutputSwitch();
 HMIDIOUT TakeOutputPort(); // the port, or null; the gate holds none afterwards
+HMIDIOUT HeldOutputPort(); // the port, or null, left in place; for the window thread only
 void PlaceOutputPort(HMIDIOUT port);
 void EndOutputSwitch();
 

@@ -1,16 +1,40 @@
-// The device lists: read from the devices file once, and named to the program by index.
+// The device lists: read from the devices file at start, named to the program by index, and
+// changed by the stage faults, renumbered or frozen as the options say.
 #include "FakeWinmm.h"
 
 #include <cstdio>
 #include <cstring>
 
-Family inputs{"in", 0,  0x10000000, EventInputOpened, EventInputOpenFailed, EventInputClosed, {},
-              0,    {}, 0};
+Family inputs{
+    "in", 0,  0x10000000, EventInputOpened, EventInputOpenFailed, EventInputClosed, {}, 0, {},
+    0,    {}, 0};
 Family outputs{
-    "out", 1,  0x20000000, EventOutputOpened, EventOutputOpenFailed, EventOutputClosed, {},
+    "out", 1,  0x20000000, EventOutputOpened, EventOutputOpenFailed, EventOutputClosed, {}, 0, {},
     0,     {}, 0};
 
 namespace {
+
+SRWLOCK listLock = SRWLOCK_INIT;
+
+int NewDevice(Family& family, const char* name) {
+    if (family.deviceCount == kMaxDevices) {
+        return -1;
+    }
+    Device& device = family.devices[family.deviceCount];
+    std::snprintf(device.name, sizeof device.name, "%s", name);
+    return family.deviceCount++;
+}
+
+// The device of that name that is, or is not, removed; -1 if there is none.
+int Find(const Family& family, const char* name, bool removed) {
+    for (int device = 0; device < family.deviceCount; ++device) {
+        if (std::strcmp(family.devices[device].name, name) == 0 &&
+            (family.devices[device].removed != 0) == removed) {
+            return device;
+        }
+    }
+    return -1;
+}
 
 // "in NAME", "out NAME", "in-busy NAME", "out-busy NAME"
 void AddDevice(char* line) {
@@ -21,18 +45,18 @@ void AddDevice(char* line) {
     *name++ = '\0';
     Family& family =
         std::strncmp(line, inputs.name, std::strlen(inputs.name)) == 0 ? inputs : outputs;
-    if (family.deviceCount == kMaxDevices) {
-        return;
+    const int device = NewDevice(family, name);
+    if (device >= 0) {
+        family.devices[device].busy = std::strstr(line, "-busy") != nullptr;
+        family.listed[family.listedCount++] = device;
     }
-    Device& device = family.devices[family.deviceCount++];
-    std::snprintf(device.name, sizeof device.name, "%s", name);
-    device.busy = std::strstr(line, "-busy") != nullptr;
 }
 
 template <typename Caps>
-MMRESULT FillCaps(const Family& family, UINT_PTR deviceId, Caps* caps, UINT size) {
+MMRESULT FillCaps(Family& family, UINT_PTR deviceId, Caps* caps, UINT size) {
     EnsureDriver();
-    if (deviceId >= static_cast<UINT_PTR>(family.deviceCount)) {
+    const int device = ListedDevice(family, static_cast<UINT>(deviceId));
+    if (device < 0 || deviceId != static_cast<UINT>(deviceId)) {
         return MMSYSERR_BADDEVICEID;
     }
     if (caps == nullptr || size < sizeof(Caps)) {
@@ -41,7 +65,7 @@ MMRESULT FillCaps(const Family& family, UINT_PTR deviceId, Caps* caps, UINT size
     std::memset(caps, 0, sizeof *caps);
     caps->wMid = 0xFFFF; // no registered manufacturer
     caps->vDriverVersion = 0x0100;
-    std::memcpy(caps->szPname, family.devices[deviceId].name, MAXPNAMELEN);
+    std::memcpy(caps->szPname, family.devices[device].name, MAXPNAMELEN);
     return MMSYSERR_NOERROR;
 }
 
@@ -62,16 +86,72 @@ void ReadDevices() {
     std::fclose(list);
 }
 
+int ListedDevice(Family& family, UINT index) {
+    AcquireSRWLockShared(&listLock);
+    const int device = index < static_cast<UINT>(family.listedCount) ? family.listed[index] : -1;
+    ReleaseSRWLockShared(&listLock);
+    return device;
+}
+
+int IndexOf(Family& family, int device) {
+    AcquireSRWLockShared(&listLock);
+    int index = family.listedCount - 1;
+    while (index >= 0 && family.listed[index] != device) {
+        --index;
+    }
+    ReleaseSRWLockShared(&listLock);
+    return index;
+}
+
+int UnplugDevice(Family& family, const char* name) {
+    AcquireSRWLockExclusive(&listLock);
+    const int device = Find(family, name, false);
+    if (device >= 0) {
+        InterlockedExchange(&family.devices[device].removed, 1);
+        // Renumbered, it takes its index with it and those after it move down.
+        for (int index = 0; options.renumbered && index < family.listedCount; ++index) {
+            if (family.listed[index] == device) {
+                --family.listedCount;
+                for (int later = index; later < family.listedCount; ++later) {
+                    family.listed[later] = family.listed[later + 1];
+                }
+                break;
+            }
+        }
+    }
+    ReleaseSRWLockExclusive(&listLock);
+    return device;
+}
+
+int PlugDevice(Family& family, const char* name) {
+    AcquireSRWLockExclusive(&listLock);
+    int device = Find(family, name, true);
+    const bool known = device >= 0;
+    if (!known) {
+        device = NewDevice(family, name);
+    }
+    if (device >= 0) {
+        InterlockedExchange(&family.devices[device].removed, 0);
+        // Renumbered, it is listed last; frozen, one that was there keeps its index and a new
+        // one is never listed.
+        if (options.renumbered && family.listedCount < kMaxDevices) {
+            family.listed[family.listedCount++] = device;
+        }
+    }
+    ReleaseSRWLockExclusive(&listLock);
+    return device;
+}
+
 extern "C" {
 
 UINT WINAPI midiInGetNumDevs() {
     EnsureDriver();
-    return static_cast<UINT>(inputs.deviceCount);
+    return static_cast<UINT>(inputs.listedCount);
 }
 
 UINT WINAPI midiOutGetNumDevs() {
     EnsureDriver();
-    return static_cast<UINT>(outputs.deviceCount);
+    return static_cast<UINT>(outputs.listedCount);
 }
 
 MMRESULT WINAPI midiInGetDevCapsA(UINT_PTR deviceId, LPMIDIINCAPSA caps, UINT size) {

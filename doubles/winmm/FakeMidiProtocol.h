@@ -17,17 +17,24 @@ constexpr const char* kQuietVariable = "QUORVEL_FAKE_MIDI_QUIET";
 constexpr const char* kStressVariable = "QUORVEL_FAKE_MIDI_STRESS";
 // A callback that runs longer than this many milliseconds (100 unless set) is a violation.
 constexpr const char* kCallbackBoundVariable = "QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS";
+// "renumbered": the lists follow the devices, as classic winmm does: one that leaves takes its
+// index with it and those after it move down, one that comes is listed last. Unset: the lists
+// are frozen at start, as under Windows 11's MIDI service before its 2026 fix and Wine's ALSA
+// driver: a device that leaves stays listed and fails to open, a new one is never listed.
+constexpr const char* kListsVariable = "QUORVEL_FAKE_MIDI_LISTS";
 
 // One device a line: "in NAME", "out NAME", or "in-busy NAME" / "out-busy NAME" for a device
 // that another program holds.
 constexpr const char* kDevicesFile = "devices.txt";
 // Input is injected by appending 32-bit words to "input-N.bin", N the input device's index.
 constexpr const char* kInputFilePattern = "input-%d.bin";
-// Stage faults, read every 2 ms:
-//   remove in|out N            device N is unplugged while the line is there
-//   stall out N send|close MS  the next send to, or close of, output N takes MS milliseconds
-// Lines are appended; a removal ends when its line is deleted (write the file anew and rename
-// it into place, so the driver never reads half of it).
+// Stage faults, read every 2 ms. Each line is carried out once, in order; lines are appended.
+//   unplug in|out NAME [quiet]  the device leaves: its open handles are dead for good
+//   plug in|out NAME [quiet]    a device of that name comes (back)
+//   notice                      the platform says that devices changed, and nothing more
+//   stall out N send|close MS   the next send to, or close of, device N takes MS milliseconds
+// After an unplug or a plug the driver posts WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to the
+// process's top-level windows, as Windows does, unless the line says "quiet".
 constexpr const char* kFaultsFile = "faults.txt";
 // FakeMidiEvent records, appended.
 constexpr const char* kEventsFile = "events.bin";
@@ -40,9 +47,11 @@ constexpr int kStressSenderShift = 28;
 
 // ---- Records --------------------------------------------------------------------------------
 
+// A device is recorded by its number: the order in which the driver first saw it, which is its
+// line in the devices file for those listed there. It is its index too, until the lists change.
 struct FakeMidiEvent {
     std::uint32_t kind;
-    std::int32_t device; // device index; -1 for the output mapper
+    std::int32_t device; // device number (index of a failed open); -1 for the output mapper
     std::uint32_t word;  // the message, or a result or violation code
     std::uint32_t thread;
     std::int64_t ticks; // QueryPerformanceCounter
@@ -70,6 +79,7 @@ enum FakeMidiEventKind : std::uint32_t {
     EventDeviceReturned = 18,
     EventStallBegan = 19, // word: milliseconds
     EventStallEnded = 20,
+    EventNotice = 21, // WM_DEVICECHANGE posted; word: how many windows it went to
 };
 
 enum FakeMidiViolation : std::uint32_t {

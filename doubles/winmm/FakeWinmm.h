@@ -19,8 +19,7 @@ using MidiInputCallback = void(CALLBACK*)(HMIDIIN, UINT, DWORD_PTR, DWORD_PTR, D
 struct Device {
     char name[MAXPNAMELEN];
     bool busy; // held by another program: every open fails with MMSYSERR_ALLOCATED
-    // Unplugged: its open handles are dead for good, as on Windows 10, and opening it fails
-    // until it is plugged back at the same index.
+    // Unplugged: its open handles are dead for good, and opening it fails until it is back.
     volatile LONG removed;
     // Armed by a stall line (outputs only): the next send to, or close of, it takes so long.
     volatile LONG stallSendMilliseconds;
@@ -35,7 +34,7 @@ struct Port {
     volatile LONG state;
     volatile LONG generation;
     volatile LONG dead; // its device was removed while it was open
-    int device;         // -1 for the output mapper
+    int device;         // device number; -1 for the output mapper
     volatile LONG closing;
     // An input port's
     MidiInputCallback callback;
@@ -58,8 +57,10 @@ struct Family {
     FakeMidiEventKind openedEvent;
     FakeMidiEventKind openFailedEvent;
     FakeMidiEventKind closedEvent;
-    Device devices[kMaxDevices];
+    Device devices[kMaxDevices]; // by device number
     int deviceCount;
+    int listed[kMaxDevices]; // the platform's list: device numbers in index order
+    int listedCount;
     Port ports[kMaxPorts];
     volatile LONG portCount; // slots ever used
 };
@@ -68,6 +69,7 @@ struct Options {
     char folder[MAX_PATH]; // empty: no devices, nothing recorded
     bool recordMessages;   // deliveries, sends and latency
     bool stress;
+    bool renumbered; // the lists follow the devices; otherwise they are frozen at start
     unsigned callbackBoundMilliseconds;
 };
 
@@ -97,8 +99,13 @@ void StampSend(std::uint64_t entered);
 void KeepLatency(); // after the callback has returned
 void FlushLatency();
 
-// Devices.cpp
+// Devices.cpp: the lists. Reads and changes take the list lock.
 void ReadDevices();
+int ListedDevice(Family& family, UINT index); // its device number, or -1 past the end
+int IndexOf(Family& family, int device);      // -1 while it is not listed
+// A device of that name leaves, or comes; its number, or -1 if there was none to leave.
+int UnplugDevice(Family& family, const char* name);
+int PlugDevice(Family& family, const char* name);
 
 // Ports.cpp: slots, handles, and the checks every open makes. A failed claim is recorded.
 MMRESULT ClaimPort(Family& family, bool argumentsValid, UINT deviceId,
@@ -112,10 +119,13 @@ Port* FindOpenPort(Family& family, void* handle); // records a closed one too
 // A call on an open port, or MMSYSERR_INVALHANDLE (recorded) on any other handle.
 MMRESULT CallOnOpenPort(Family& family, void* handle, MMRESULT (*call)(Port& port));
 void* HandleOf(const Family& family, const Port& port);
+// midiInGetID and midiOutGetID: its device's index now, or MMSYSERR_NODRIVER once it left.
+MMRESULT DeviceIndexOf(Family& family, const Port& port, UINT* index);
 
 // Output.cpp
 std::uint32_t SendsTaken();
 
 // StageFaults.cpp
 void StartFaultWatch();
+void PostDeviceNotice();
 void Stall(volatile LONG& armed, int device);

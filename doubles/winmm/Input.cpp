@@ -177,6 +177,13 @@ MMRESULT WINAPI midiInStop(HMIDIIN handle) {
     return CallOnOpenPort(inputs, handle, Stop);
 }
 
+// A call that sends nothing: the device's index, or MMSYSERR_NODRIVER once it has left.
+MMRESULT WINAPI midiInGetID(HMIDIIN handle, UINT* deviceId) {
+    EnsureDriver();
+    Port* port = FindOpenPort(inputs, handle);
+    return port != nullptr ? DeviceIndexOf(inputs, *port, deviceId) : MMSYSERR_INVALHANDLE;
+}
+
 MMRESULT WINAPI midiInClose(HMIDIIN handle) {
     return CallOnOpenPort(inputs, handle, Close);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 Options options;
 
@@ -13,6 +14,9 @@ void ReadOptions() {
     }
     options.recordMessages = GetEnvironmentVariableA(kQuietVariable, nullptr, 0) == 0;
     options.stress = GetEnvironmentVariableA(kStressVariable, nullptr, 0) != 0;
+    char lists[16] = "";
+    GetEnvironmentVariableA(kListsVariable, lists, sizeof lists);
+    options.renumbered = std::strcmp(lists, "renumbered") == 0;
     char bound[16] = "100";
     GetEnvironmentVariableA(kCallbackBoundVariable, bound, sizeof bound);
     options.callbackBoundMilliseconds = static_cast<unsigned>(std::strtoul(bound, nullptr, 10));

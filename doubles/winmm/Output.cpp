@@ -104,6 +104,12 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
     return result;
 }
 
+MMRESULT WINAPI midiOutGetID(HMIDIOUT handle, UINT* deviceId) {
+    EnsureDriver();
+    Port* port = FindOpenPort(outputs, handle);
+    return port != nullptr ? DeviceIndexOf(outputs, *port, deviceId) : MMSYSERR_INVALHANDLE;
+}
+
 MMRESULT WINAPI midiOutClose(HMIDIOUT handle) {
     return CallOnOpenPort(outputs, handle, Close);
 }

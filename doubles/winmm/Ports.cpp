@@ -25,16 +25,18 @@ bool DeviceInUse(const Family& family, int device) {
     return false;
 }
 
-MMRESULT CheckOpen(const Family& family, int device) {
+// The device number that opening `index` opens, or the reason it cannot be opened.
+MMRESULT CheckOpen(Family& family, int index, int* device) {
     // The output mapper stands in for the default device; it exists while any output exists.
-    const bool mapper = device == -1 && &family == &outputs;
-    if (mapper ? family.deviceCount == 0 : device < 0 || device >= family.deviceCount) {
+    const bool mapper = index == -1 && &family == &outputs;
+    *device = mapper ? -1 : ListedDevice(family, static_cast<UINT>(index));
+    if (mapper ? family.listedCount == 0 : *device < 0) {
         return MMSYSERR_BADDEVICEID;
     }
-    if (!mapper && family.devices[device].removed != 0) {
+    if (!mapper && family.devices[*device].removed != 0) {
         return MMSYSERR_NODRIVER; // what an absent device gives
     }
-    if ((!mapper && family.devices[device].busy) || DeviceInUse(family, device)) {
+    if ((!mapper && family.devices[*device].busy) || DeviceInUse(family, *device)) {
         return MMSYSERR_ALLOCATED;
     }
     return MMSYSERR_NOERROR;
@@ -51,9 +53,10 @@ LONG FreeSlot(const Family& family) {
 } // namespace
 
 MMRESULT ClaimPort(Family& family, bool argumentsValid, UINT deviceId, Port** claimed) {
-    const int device = static_cast<int>(deviceId); // the output mapper's id becomes -1
+    const int index = static_cast<int>(deviceId); // the output mapper's id becomes -1
+    int device = index;
     AcquireSRWLockExclusive(&portLock);
-    MMRESULT result = argumentsValid ? CheckOpen(family, device) : MMSYSERR_INVALPARAM;
+    MMRESULT result = argumentsValid ? CheckOpen(family, index, &device) : MMSYSERR_INVALPARAM;
     const LONG slot = FreeSlot(family);
     if (result == MMSYSERR_NOERROR && slot == kMaxPorts) {
         result = MMSYSERR_NOMEM;
@@ -74,7 +77,7 @@ MMRESULT ClaimPort(Family& family, bool argumentsValid, UINT deviceId, Port** cl
     }
     ReleaseSRWLockExclusive(&portLock);
     if (result != MMSYSERR_NOERROR) {
-        Record(family.openFailedEvent, device, result);
+        Record(family.openFailedEvent, index, result);
     }
     return result;
 }
@@ -142,4 +145,15 @@ void* HandleOf(const Family& family, const Port& port) {
     const auto slot = static_cast<UINT_PTR>(&port - family.ports);
     const auto generation = static_cast<UINT_PTR>(port.generation) & kGenerationMask;
     return reinterpret_cast<void*>(family.handleBase | generation << kSlotBits | slot);
+}
+
+MMRESULT DeviceIndexOf(Family& family, const Port& port, UINT* index) {
+    if (index == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    if (port.dead != 0) {
+        return MMSYSERR_NODRIVER;
+    }
+    *index = port.device < 0 ? MIDI_MAPPER : static_cast<UINT>(IndexOf(family, port.device));
+    return MMSYSERR_NOERROR;
 }

@@ -1,76 +1,112 @@
-// Stage faults: the faults file, read every 2 ms, unplugs devices and plugs them back, and
-// arms stalls of an output's next send or close.
+// Stage faults: the faults file, read every 2 ms, unplugs devices and plugs them (back) in,
+// says that devices changed as Windows does, and arms stalls of an output's next send or close.
 #include "FakeWinmm.h"
+
+#include <dbt.h>
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-struct FaultScript {
-    bool removed[2][kMaxDevices];
-};
-
-void PlugOrUnplug(Family& family, int index, bool removed) {
+void Unplug(Family& family, const char* name, bool notice) {
     // Stamped before the handles die: of the words delivered before the stamp, only the last
     // can still meet a dead handle.
     const std::int64_t when = Ticks();
-    if (InterlockedExchange(&family.devices[index].removed, removed ? 1 : 0) == (removed ? 1 : 0)) {
-        return;
+    const int device = UnplugDevice(family, name);
+    if (device >= 0) {
+        KillOpenPorts(family, device);
+        Record(EventDeviceRemoved, device, family.way, when);
     }
-    if (removed) {
-        KillOpenPorts(family, index);
+    if (notice) {
+        PostDeviceNotice();
     }
-    Record(removed ? EventDeviceRemoved : EventDeviceReturned, index, family.way, when);
 }
 
-// Reads the whole file; arms the stall lines after the first `stallsArmed`, and returns how
-// many stall lines there are.
-int ReadFaults(const char* path, int stallsArmed, FaultScript& script) {
-    int stallLines = 0;
-    std::FILE* faults = std::fopen(path, "r");
-    if (faults == nullptr) {
-        return stallsArmed;
+void Plug(Family& family, const char* name, bool notice) {
+    const int device = PlugDevice(family, name);
+    Record(EventDeviceReturned, device, family.way);
+    if (notice) {
+        PostDeviceNotice();
     }
-    char line[128];
-    while (std::fgets(line, sizeof line, faults) != nullptr) {
-        char way[8], what[8];
-        int device = 0;
-        long milliseconds = 0;
-        if (std::sscanf(line, "remove %7s %d", way, &device) == 2 && device >= 0 &&
-            device < kMaxDevices) {
-            script.removed[std::strcmp(way, inputs.name) == 0 ? 0 : 1][device] = true;
-        } else if (std::sscanf(line, "stall out %d %7s %ld", &device, what, &milliseconds) == 3 &&
-                   device >= 0 && device < kMaxDevices && stallLines++ >= stallsArmed) {
-            Device& output = outputs.devices[device];
-            InterlockedExchange(std::strcmp(what, "send") == 0 ? &output.stallSendMilliseconds
-                                                               : &output.stallCloseMilliseconds,
-                                static_cast<LONG>(milliseconds));
+}
+
+void Arm(int device, const char* what, long milliseconds) {
+    if (device >= 0 && device < kMaxDevices) {
+        Device& output = outputs.devices[device];
+        InterlockedExchange(std::strcmp(what, "send") == 0 ? &output.stallSendMilliseconds
+                                                           : &output.stallCloseMilliseconds,
+                            static_cast<LONG>(milliseconds));
+    }
+}
+
+void CarryOut(char* line) {
+    line[std::strcspn(line, "\r\n")] = '\0';
+    char verb[8] = "", way[8] = "", what[8] = "";
+    int device = 0;
+    long milliseconds = 0;
+    int nameAt = 0;
+    if (std::sscanf(line, "stall out %d %7s %ld", &device, what, &milliseconds) == 3) {
+        Arm(device, what, milliseconds);
+    } else if (std::strcmp(line, "notice") == 0) {
+        PostDeviceNotice();
+    } else if (std::sscanf(line, "%7s %7s %n", verb, way, &nameAt) == 2 && nameAt > 0) {
+        char* name = line + nameAt;
+        char* quiet = std::strstr(name, " quiet");
+        const bool notice = quiet == nullptr || quiet[6] != '\0';
+        if (!notice) {
+            *quiet = '\0';
+        }
+        Family& family = std::strcmp(way, inputs.name) == 0 ? inputs : outputs;
+        if (std::strcmp(verb, "unplug") == 0) {
+            Unplug(family, name, notice);
+        } else if (std::strcmp(verb, "plug") == 0) {
+            Plug(family, name, notice);
         }
     }
-    std::fclose(faults);
-    return stallLines > stallsArmed ? stallLines : stallsArmed;
 }
 
 DWORD WINAPI WatchFaults(void*) {
     char path[MAX_PATH];
     PathInFolder(path, kFaultsFile);
-    int stallsArmed = 0;
-    for (;;) {
-        FaultScript script{};
-        stallsArmed = ReadFaults(path, stallsArmed, script);
-        for (int device = 0; device < kMaxDevices; ++device) {
-            PlugOrUnplug(inputs, device, script.removed[0][device]);
-            PlugOrUnplug(outputs, device, script.removed[1][device]);
+    int done = 0; // lines carried out
+    for (;; Sleep(2)) {
+        std::FILE* faults = std::fopen(path, "r");
+        if (faults == nullptr) {
+            continue;
         }
-        Sleep(2);
+        char line[128];
+        for (int number = 0; std::fgets(line, sizeof line, faults) != nullptr; ++number) {
+            // Only whole lines: one still being written is read again next time.
+            if (number == done && std::strchr(line, '\n') != nullptr) {
+                CarryOut(line);
+                ++done;
+            }
+        }
+        std::fclose(faults);
     }
+}
+
+BOOL CALLBACK PostToOwnWindow(HWND window, LPARAM posted) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() &&
+        PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0)) {
+        ++*reinterpret_cast<std::uint32_t*>(posted);
+    }
+    return TRUE;
 }
 
 } // namespace
 
 void StartFaultWatch() {
     CloseHandle(CreateThread(nullptr, 0, WatchFaults, nullptr, 0, nullptr));
+}
+
+void PostDeviceNotice() {
+    std::uint32_t posted = 0;
+    EnumWindows(PostToOwnWindow, reinterpret_cast<LPARAM>(&posted));
+    Record(EventNotice, -1, posted);
 }
 
 void Stall(volatile LONG& armed, int device) {

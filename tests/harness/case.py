@@ -1,10 +1,14 @@
 """The base of every end-to-end test group: one Xvfb display and wineserver per group, a
-screenshot of the screen whenever a test fails, and no driver contract violation, ever."""
+screenshot of the screen whenever a test fails, no driver contract violation, ever, and the
+check that a flood of numbered notes left once each, in order, but for a gap of a fault."""
 import re
 import sys
 import unittest
 
+from harness.driver import DELIVERED
+from harness.midi import numbered_note
 from harness.panel import Quorvel
+from harness.waiting import wait_until
 from harness.wine import FAILURES, Display
 
 
@@ -46,3 +50,34 @@ class PanelTestCase(unittest.TestCase):
     def assertClosesWithSettings(self, run, expected):
         self.assertEqual(run.close(), 0)
         self.assertEqual(list(run.settings_bytes()), list(expected))
+
+    def flood(self, run, first, count, device=0, since=None):
+        """Plays numbered notes; with `since`, returns once a quarter of them has arrived."""
+        run.inject(device, [numbered_note(first + i) for i in range(count)])
+        if since is not None:
+            wait_until(lambda: len(self.delivered(run, since)) > count // 4, what="the flow")
+
+    def delivered(self, run, since):
+        return [(word, ticks) for kind, _, word, _, ticks in run.events()[since:]
+                if kind == DELIVERED]
+
+    def assertOnceInOrder(self, run, since, gap_from=None, gap_to=None):
+        """Every word delivered before tick gap_from (but for the one in flight then) and after
+        tick gap_to was sent exactly once, in order; nothing else was."""
+        delivered = self.delivered(run, since)
+        sent = run.sent(since=since)
+        words = [word for word, _ in delivered]
+        kept = 0
+        while kept < min(len(sent), len(words)) and sent[kept] == words[kept]:
+            kept += 1
+        missing = len(words) - len(sent)
+        self.assertGreaterEqual(missing, 0, "words doubled")
+        self.assertEqual(sent[kept:], words[kept + missing:], "lost, doubled or reordered words")
+        if missing == 0:
+            return
+        self.assertIsNotNone(gap_from, "words lost")
+        before = sum(1 for _, ticks in delivered if ticks < gap_from)
+        after = sum(1 for _, ticks in delivered if ticks > gap_to)
+        self.assertGreater(after, 0)
+        self.assertGreaterEqual(kept, before - 1, "words delivered before the fault lost")
+        self.assertLessEqual(kept + missing, len(words) - after, "words after the return lost")

@@ -1,7 +1,6 @@
 """The virtual MIDI driver's folder: the devices it lists, the input injected into it, the
 stage faults it plays, and the events it records. Every name and code comes from its protocol
 header."""
-import os
 import struct
 import time
 
@@ -108,18 +107,25 @@ class DriverRecords:
         with open(self.midi / FILES["FaultsFile"], "a") as faults:
             faults.write(line + "\n")
 
-    def plug(self, kind, device, present):
-        """Unplugs a device (present=False), or plugs it back at the same index."""
-        path = self.midi / FILES["FaultsFile"]
-        if present:
-            lines = path.read_text().splitlines() if path.exists() else []
-            fresh = path.with_suffix(".new")  # the driver never sees a half-written file
-            fresh.write_text("".join(f"{line}\n" for line in lines
-                                     if line != f"remove {kind} {device}"))
-            os.replace(fresh, path)
-        else:
-            self.fault(f"remove {kind} {device}")
-        event = DEVICE_RETURNED if present else DEVICE_REMOVED
+    def unplug(self, kind, name, quiet=False):
+        """Device `name` leaves ("in" or "out"); returns the driver's record of it. Unless
+        quiet, the driver then tells the program's windows that devices changed."""
+        return self._device_change(f"unplug {kind} {name}", DEVICE_REMOVED, kind, quiet)
+
+    def plug_in(self, kind, name, quiet=False):
+        """A device of that name comes, or comes back; returns the driver's record of it."""
+        return self._device_change(f"plug {kind} {name}", DEVICE_RETURNED, kind, quiet)
+
+    def notice(self):
+        """Only the notice that devices changed, as the platform may send before a port is
+        there; returns its record."""
+        before = len(self.events_of(NOTICE))
+        self.fault("notice")
+        return wait_until(lambda: self.events_of(NOTICE)[before:], 10, 0.01, "the notice")[0]
+
+    def _device_change(self, line, event, kind, quiet):
+        before = len(self.events_of(event))
+        self.fault(line + (" quiet" if quiet else ""))
         way = 0 if kind == "in" else 1
-        return wait_until(lambda: [e for e in self.events_of(event) if e[1:3] == (device, way)],
-                          10, 0.01, f"{kind} {device} {'back' if present else 'removed'}")[-1]
+        return wait_until(lambda: [e for e in self.events_of(event)[before:] if e[2] == way],
+                          10, 0.01, line)[0]

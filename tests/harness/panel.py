@@ -77,8 +77,9 @@ class Quorvel(driver.DriverRecords):
         self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
         super().__init__(self.folder / "midi")
         self.midi.mkdir()
+        self.devices = {"in": inputs or DEFAULT_INPUTS, "out": outputs or DEFAULT_OUTPUTS}
         (self.midi / driver.FILES["DevicesFile"]).write_text(
-            driver.device_lines(inputs or DEFAULT_INPUTS, outputs or DEFAULT_OUTPUTS))
+            driver.device_lines(self.devices["in"], self.devices["out"]))
         if settings is not None:
             (self.folder / "Settings").write_bytes(bytes(settings))
         self.program_name = program_name
@@ -120,6 +121,11 @@ class Quorvel(driver.DriverRecords):
     def cleanup(self):
         self.kill()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+    def device_name(self, kind, number):
+        """The name of device `number` ("in" or "out") as the devices file lists it."""
+        name = self.devices[kind][number]
+        return name.split(" ", 1)[1] if name.startswith(kind + "-busy ") else name
 
     def settings_bytes(self):
         return (self.folder / "Settings").read_bytes()

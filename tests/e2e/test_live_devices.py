@@ -1,0 +1,128 @@
+"""Devices that leave and come back while Quorvel runs, on both kinds of lists a platform keeps:
+renumbered (classic winmm: a device that leaves takes its index with it, one that comes is listed
+last) and frozen at start (Windows 11's MIDI service before its 2026 fix, Wine's ALSA driver: a
+device that leaves stays listed and fails to open). Quorvel keeps its lists true, takes a chosen
+device up again by itself once it is back, opens nothing else, and shows no box for what it
+tries by itself. Every word played outside a fault leaves once, in order."""
+import time
+import unittest
+
+from harness.case import PanelTestCase
+from harness.driver import CLOCK_FREQUENCY, SENT
+from harness.midi import numbered_note
+from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE
+from harness.waiting import wait_until
+
+SETTINGS = [0, 1, 1, 0, 0]  # the groovebox in, the music application out
+GROOVEBOX, KEYBOARD, BUSY_IN = "Groovebox MIDI Out", "Keyboard MIDI Out", "Busy Input"
+MUSIC_APP, SYNTH, BUSY_OUT = "Music App MIDI In", "Synth MIDI In", "Busy Output"
+BEFORE, OTHERS = 5_000, 3_000
+LATE = 3  # seconds between the notice and a port that the platform lists late
+
+
+class LiveDevices(PanelTestCase):
+    def start(self, lists, settings=SETTINGS):
+        for earlier in self.runs:
+            earlier.kill()  # one panel on the screen, even after a failed case
+        run = self.launch_to_panel(settings, switches={"lists": lists} if lists else None)
+        run.wait_started()
+        return run
+
+    def assertLists(self, run, inputs, outputs, selections):
+        """The panel lists exactly the platform's devices, in index order, with these
+        selections, and shows no box."""
+        def matching():
+            state = run.state()
+            lists = [state["items"].get(INPUT_DEVICE, []), state["items"].get(OUTPUT_DEVICE, [])]
+            chosen = (state["selection"][INPUT_DEVICE], state["selection"][OUTPUT_DEVICE])
+            return (lists, chosen) == ([inputs, outputs], selections)
+        wait_until(matching, 10, 0.2, f"the lists {inputs} {outputs} {selections}")
+        self.assertIsNone(run.message_box(), "a box for what Quorvel tried by itself")
+
+    def flow_back(self, run, returned, first):
+        """Plays notes from `first` until they come through; prints how long after the return
+        the first one did, and returns the mark before them."""
+        mark, number = run.mark(), first
+        end = time.monotonic() + 30
+        while not run.sent(since=mark):
+            self.assertLess(time.monotonic(), end, "the flow never came back")
+            run.inject(0, [numbered_note(number + i) for i in range(20)])
+            number += 20
+            time.sleep(0.01)  # a player's pace: twenty notes every ten milliseconds
+        frequency = run.events_of(CLOCK_FREQUENCY)[0][4]
+        through = next(e[4] for e in run.events()[mark:] if e[0] == SENT)
+        print(f"\n  {(through - returned[4]) / frequency * 1000:.0f} ms from the return to the "
+              f"first word through")
+        return mark
+
+    def test_the_chosen_device_leaves_during_a_flood_and_comes_back_at_another_index(self):
+        for kind, lists_after_leaving, lists_after_return, selections, saved in (
+                ("in", ([KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT]),
+                 ([KEYBOARD, BUSY_IN, GROOVEBOX], [MUSIC_APP, SYNTH, BUSY_OUT]),
+                 ((-1, 0), (2, 0)), [0, 1, 1, 2, 0]),
+                ("out", ([GROOVEBOX, KEYBOARD, BUSY_IN], [SYNTH, BUSY_OUT]),
+                 ([GROOVEBOX, KEYBOARD, BUSY_IN], [SYNTH, BUSY_OUT, MUSIC_APP]),
+                 ((0, -1), (0, 2)), [0, 1, 1, 0, 2])):
+            with self.subTest(kind):
+                run = self.start("renumbered")
+                mark = run.mark()
+                self.flood(run, 0, BEFORE, since=mark)
+                removed = run.unplug(kind, run.device_name(kind, 0))
+                self.assertLists(run, *lists_after_leaving, selections[0])
+                back = self.flow_back(run, run.plug_in(kind, run.device_name(kind, 0)), BEFORE)
+                self.assertLists(run, *lists_after_return, selections[1])
+                self.assertOnceInOrder(run, mark, removed[4], run.events()[back][4])
+                self.assertClosesWithSettings(run, saved)
+
+    def test_frozen_lists_a_device_that_answers_again_is_taken_up_even_if_listed_late(self):
+        run = self.start(None)
+        everything = ([GROOVEBOX, KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        # The output, with nothing played meanwhile: it stays listed, and fails to open
+        # quietly until it answers again.
+        run.unplug("out", MUSIC_APP)
+        wait_until(lambda: ("out-fail", 0) in run.port_events(), what="a quiet attempt")
+        self.assertLists(run, *everything)
+        self.flow_back(run, run.plug_in("out", MUSIC_APP), 0)
+        # The input: the platform says devices changed, and lists the port only later.
+        run.unplug("in", GROOVEBOX)
+        time.sleep(LATE)  # the platform's delay, not a wait for Quorvel
+        self.flow_back(run, run.plug_in("in", GROOVEBOX, quiet=True), 100_000)
+        self.assertLists(run, *everything)
+        self.assertClosesWithSettings(run, SETTINGS)
+
+    def test_another_device_that_comes_and_goes_disturbs_nothing(self):
+        run = self.start("renumbered")
+        mark = run.mark()
+        self.flood(run, 0, OTHERS, since=mark)
+        run.unplug("in", KEYBOARD)
+        self.assertLists(run, [GROOVEBOX, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        run.plug_in("in", KEYBOARD)
+        self.assertLists(run, [GROOVEBOX, BUSY_IN, KEYBOARD], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        wait_until(lambda: numbered_note(OTHERS - 1) in run.sent(since=mark), what="the flood")
+        self.assertOnceInOrder(run, mark)
+        self.assertEqual(run.port_events(mark), [], "a port reopened")
+        self.assertClosesWithSettings(run, SETTINGS)
+
+    def test_after_renumbering_the_entry_the_user_picks_opens_the_device_it_names(self):
+        run = self.start("renumbered", settings=[0, 1, 1, 1, 0])  # the keyboard in
+        mark = run.mark()
+        run.unplug("in", GROOVEBOX)
+        self.assertLists(run, [KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        run.plug_in("in", GROOVEBOX)
+        self.assertLists(run, [KEYBOARD, BUSY_IN, GROOVEBOX], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        self.assertEqual(run.port_events(mark), [], "the keyboard's port reopened")
+        run.choose(INPUT_DEVICE, 2)
+        run.wait_started(mark)
+        self.assertEqual(run.port_events(mark),
+                         [("in-stop", 1), ("in-close", 1), ("in-open", 0), ("in-start", 0)])
+        self.assertClosesWithSettings(run, [0, 1, 1, 2, 0])
+
+    def test_closing_while_the_chosen_device_is_away_saves_and_ends(self):
+        run = self.start("renumbered")
+        run.unplug("in", GROOVEBOX)
+        self.assertLists(run, [KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT], (-1, 0))
+        self.assertClosesWithSettings(run, SETTINGS)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
