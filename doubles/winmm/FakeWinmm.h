@@ -120,7 +120,7 @@ Port* FindOpenPort(Family& family, void* handle); // records a closed one too
 MMRESULT CallOnOpenPort(Family& family, void* handle, MMRESULT (*call)(Port& port));
 void* HandleOf(const Family& family, const Port& port);
 // midiInGetID and midiOutGetID: its device's index now, or MMSYSERR_NODRIVER once it left.
-MMRESULT DeviceIndexOf(Family& family, const Port& port, UINT* index);
+MMRESULT DeviceIndexOf(Family& family, void* handle, UINT* index);
 
 // Output.cpp
 std::uint32_t SendsTaken();

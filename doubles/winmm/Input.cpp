@@ -179,9 +179,7 @@ MMRESULT WINAPI midiInStop(HMIDIIN handle) {
 
 // A call that sends nothing: the device's index, or MMSYSERR_NODRIVER once it has left.
 MMRESULT WINAPI midiInGetID(HMIDIIN handle, UINT* deviceId) {
-    EnsureDriver();
-    Port* port = FindOpenPort(inputs, handle);
-    return port != nullptr ? DeviceIndexOf(inputs, *port, deviceId) : MMSYSERR_INVALHANDLE;
+    return DeviceIndexOf(inputs, handle, deviceId);
 }
 
 MMRESULT WINAPI midiInClose(HMIDIIN handle) {

@@ -105,9 +105,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
 }
 
 MMRESULT WINAPI midiOutGetID(HMIDIOUT handle, UINT* deviceId) {
-    EnsureDriver();
-    Port* port = FindOpenPort(outputs, handle);
-    return port != nullptr ? DeviceIndexOf(outputs, *port, deviceId) : MMSYSERR_INVALHANDLE;
+    return DeviceIndexOf(outputs, handle, deviceId);
 }
 
 MMRESULT WINAPI midiOutClose(HMIDIOUT handle) {

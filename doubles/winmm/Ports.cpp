@@ -147,13 +147,18 @@ void* HandleOf(const Family& family, const Port& port) {
     return reinterpret_cast<void*>(family.handleBase | generation << kSlotBits | slot);
 }
 
-MMRESULT DeviceIndexOf(Family& family, const Port& port, UINT* index) {
+MMRESULT DeviceIndexOf(Family& family, void* handle, UINT* index) {
+    EnsureDriver();
+    const Port* port = FindOpenPort(family, handle);
+    if (port == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
     if (index == nullptr) {
         return MMSYSERR_INVALPARAM;
     }
-    if (port.dead != 0) {
+    if (port->dead != 0) {
         return MMSYSERR_NODRIVER;
     }
-    *index = port.device < 0 ? MIDI_MAPPER : static_cast<UINT>(IndexOf(family, port.device));
+    *index = port->device < 0 ? MIDI_MAPPER : static_cast<UINT>(IndexOf(family, port->device));
     return MMSYSERR_NOERROR;
 }
