@@ -3,7 +3,8 @@
 // OpenMidiOutput. The virtual driver (QUORVEL_FAKE_MIDI_STRESS) records every send that reaches
 // a closed or closing port and every word that does not follow its sender's last one, and the
 // total it took.
-// Usage: output_gate_stress SECONDS
+// Usage: output_gate_stress SECONDS SWITCHES: switches for at least SECONDS and at least SWITCHES
+// times, however busy the machine, but for no more than two minutes past SECONDS.
 #include "Engine.h"
 #include "MidiPorts.h"
 #include "OutputGate.h"
@@ -48,6 +49,8 @@ void ReportFailure(const char* text, const char* caption) {
 int main(int argc, char** argv) {
     const ULONGLONG end =
         GetTickCount64() + 1000 * std::strtoull(argc > 1 ? argv[1] : "", nullptr, 10);
+    const ULONGLONG latest = end + 120'000;
+    const long leastSwitches = std::strtol(argc > 2 ? argv[2] : "", nullptr, 10);
     MarkWindowThread();
     bridgeSettings.outputDevice = 0;
     OpenMidiOutput();
@@ -60,7 +63,8 @@ int main(int argc, char** argv) {
         SwitchToThread();
     }
     long switches = 0;
-    while (GetTickCount64() < end) {
+    for (ULONGLONG now = GetTickCount64(); now < end || (switches < leastSwitches && now < latest);
+         now = GetTickCount64()) {
         bridgeSettings.outputDevice = static_cast<std::int32_t>(++switches & 1);
         OpenMidiOutput();
     }
