@@ -20,18 +20,19 @@ struct WatchedList {
     DeviceList shown;    // what the control lists
     DeviceList platform; // as last read
     DeviceIdentity chosen;
+    bool away; // the chosen device was missing from the list at some look since it was opened
     std::atomic<std::int32_t>& position; // where bridgeSettings keeps it
     void (*read)(DeviceList&);
     bool (*answers)();
     void (*takeUp)();
 };
 
-WatchedList outputs{
-    nullptr,         {}, {}, {}, bridgeSettings.outputDevice, ReadOutputDevices, MidiOutputAnswers,
-    TakeUpMidiOutput};
-WatchedList inputs{
-    nullptr,        {}, {}, {}, bridgeSettings.inputDevice, ReadInputDevices, MidiInputAnswers,
-    TakeUpMidiInput};
+// clang-format off
+WatchedList outputs{nullptr, {}, {}, {}, false, bridgeSettings.outputDevice,
+                    ReadOutputDevices, MidiOutputAnswers, TakeUpMidiOutput};
+WatchedList inputs{nullptr, {}, {}, {}, false, bridgeSettings.inputDevice,
+                   ReadInputDevices, MidiInputAnswers, TakeUpMidiInput};
+// clang-format on
 HWND panelWindow = nullptr;
 int lateReadsLeft = 0;
 
@@ -54,11 +55,14 @@ void Follow(WatchedList& list) {
     }
     const int position = PositionOf(list.platform, list.chosen);
     if (position < 0) {
+        list.away = true;
         return;
     }
     list.position = position; // "Settings" saves where the device is now
-    // A port that still answers stays as it is, whatever came or went beside it.
-    if (!list.answers()) {
+    // A port that still answers stays as it is, whatever came or went beside it; but a device
+    // that was seen gone is opened again, should its old handle still answer.
+    if (list.away || !list.answers()) {
+        list.away = false;
         list.takeUp();
     }
 }
@@ -72,6 +76,7 @@ void FollowDevices() {
 bool Choose(WatchedList& list) {
     const auto selection = static_cast<int>(SendMessageA(list.control, CB_GETCURSEL, 0, 0));
     list.chosen = IdentityAt(list.shown, selection);
+    list.away = false;
     list.read(list.platform);
     const int position = PositionOf(list.platform, list.chosen);
     if (list.chosen.name[0] != '\0' && position < 0) {
