@@ -33,11 +33,14 @@ namespace {
 // call, which may wait for the delivery thread's callback, nor while a message box waits for the
 // user. Each mark has a cache line of its own, which its sender keeps to itself between
 // switches, so the locked instruction costs no traffic between processors.
-constexpr int kSenderSlots = 32;
+#ifndef QUORVEL_GATE_SENDER_SLOTS
+#define QUORVEL_GATE_SENDER_SLOTS 32 // the stress test builds the gate with fewer
+#endif
+constexpr int kSenderSlots = QUORVEL_GATE_SENDER_SLOTS;
 
 struct alignas(64) SenderMark {
     std::atomic<const void*> owner;
-    std::atomic<bool> inside;
+    std::atomic<int> inside; // 0 or 1 on a thread's own mark; a count on the shared one
 };
 
 struct alignas(64) Gate {
@@ -45,11 +48,11 @@ struct alignas(64) Gate {
     std::atomic<HMIDIOUT> port;
     std::atomic<bool> switching;
     std::atomic<int> claimedSlots;
-    std::atomic<int> overflowSendersInside;
 };
 
-Gate gate{nullptr, nullptr, false, 0, 0};
+Gate gate{nullptr, nullptr, false, 0};
 SenderMark senderMarks[kSenderSlots];
+SenderMark sharedMark; // for the threads that found every slot taken
 SRWLOCK switchLock = SRWLOCK_INIT;
 
 // The calling thread's environment block (NT_TIB.Self), which identifies it among live threads:
@@ -91,7 +94,24 @@ bool AnySenderInside() {
             return true;
         }
     }
-    return gate.overflowSendersInside.load(std::memory_order_seq_cst) != 0;
+    return sharedMark.inside.load(std::memory_order_seq_cst) != 0;
+}
+
+// A thread's own mark is set with one locked store; the shared one is counted.
+void SetMark(SenderMark& mark, bool shared) {
+    if (shared) [[unlikely]] {
+        mark.inside.fetch_add(1, std::memory_order_seq_cst);
+    } else {
+        mark.inside.store(1, std::memory_order_seq_cst);
+    }
+}
+
+void ClearMark(SenderMark& mark, bool shared) {
+    if (shared) [[unlikely]] {
+        mark.inside.fetch_sub(1, std::memory_order_release);
+    } else {
+        mark.inside.store(0, std::memory_order_release);
+    }
 }
 
 void WaitForSwitchToEnd() {
@@ -104,19 +124,6 @@ void SendToHeldPort(DWORD message) {
     if (port != nullptr) {
         midiOutShortMsg(port, message);
     }
-}
-
-void SendWithSharedMark(DWORD message) {
-    for (;;) {
-        gate.overflowSendersInside.fetch_add(1, std::memory_order_seq_cst);
-        if (!gate.switching.load(std::memory_order_seq_cst)) {
-            break;
-        }
-        gate.overflowSendersInside.fetch_sub(1, std::memory_order_release);
-        WaitForSwitchToEnd();
-    }
-    SendToHeldPort(message);
-    gate.overflowSendersInside.fetch_sub(1, std::memory_order_release);
 }
 
 } // namespace
@@ -162,19 +169,17 @@ void SendThroughOutputGate(DWORD message) {
         SendToHeldPort(message);
         return;
     }
-    SenderMark* mark = MarkOf(thread);
-    if (mark == nullptr) [[unlikely]] {
-        SendWithSharedMark(message);
-        return;
-    }
+    SenderMark* own = MarkOf(thread);
+    const bool shared = own == nullptr;
+    SenderMark& mark = shared ? sharedMark : *own;
     for (;;) {
-        mark->inside.store(true, std::memory_order_seq_cst);
+        SetMark(mark, shared);
         if (!gate.switching.load(std::memory_order_seq_cst)) [[likely]] {
             break;
         }
-        mark->inside.store(false, std::memory_order_release);
+        ClearMark(mark, shared);
         WaitForSwitchToEnd();
     }
     SendToHeldPort(message);
-    mark->inside.store(false, std::memory_order_release);
+    ClearMark(mark, shared);
 }

@@ -1,4 +1,4 @@
-// The output gate under stress: two threads send without pause while the main thread, the
+// The output gate under stress: three threads send without pause while the main thread, the
 // window thread, switches the output between two devices over and over with the program's own
 // OpenMidiOutput. The virtual driver (QUORVEL_FAKE_MIDI_STRESS) records every send that reaches
 // a closed or closing port and every word that does not follow its sender's last one, and the
@@ -15,7 +15,9 @@
 
 namespace {
 
-constexpr int kSenders = 2;
+// The gate is built here with one mark of its own, which the first sender claims; the other two
+// share the counted mark.
+constexpr int kSenders = 3;
 // A word's top four bits name its sender, the rest count that sender's sends from 1.
 constexpr int kSenderShift = 28;
 
