@@ -30,7 +30,7 @@ VERSION := $(shell grep -o "Quorvel VERSION [0-9.]*" CMakeLists.txt | cut -d " "
 run: deps
 	wine_build=$$(tools/pick-wine-build.sh) && \
 	    cmake --preset $$wine_build >/dev/null && cmake --build --preset $$wine_build && \
-	    QUORVEL_BUILD_DIR=$(CURDIR)/build/$$wine_build PYTHONPATH=$(CURDIR)/tests \
+	    QUORVEL_BUILD_DIR=$(CURDIR)/build/$$wine_build PYTHONPATH=$(CURDIR)/tools \
 	    python3 tools/demo.py
 
 # The release for musicians: the 32-bit product, the user guide, the licence and the change

@@ -77,12 +77,16 @@ bool Choose(WatchedList& list) {
     const auto selection = static_cast<int>(SendMessageA(list.control, CB_GETCURSEL, 0, 0));
     list.chosen = IdentityAt(list.shown, selection);
     list.away = false;
+    if (list.chosen.name[0] == '\0') {
+        list.position = selection; // no entry: the platform answers for that position
+        return true;
+    }
     list.read(list.platform);
     const int position = PositionOf(list.platform, list.chosen);
-    if (list.chosen.name[0] != '\0' && position < 0) {
+    if (position < 0) {
         return false; // it left while the list was down: never open what slid into its place
     }
-    list.position = list.chosen.name[0] != '\0' ? position : selection;
+    list.position = position;
     return true;
 }
 

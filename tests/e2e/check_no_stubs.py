@@ -3,7 +3,7 @@ implemented, not a stub, unless ALLOWED names it with the reason it is harmless 
 import re
 import unittest
 
-from harness.case import PanelTestCase
+from panel_case import PanelTestCase
 from harness.midi import cc
 from harness.panel import DRUM, INPUT_DEVICE, OUTPUT_DEVICE
 from harness.waiting import wait_until

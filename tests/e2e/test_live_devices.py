@@ -7,7 +7,7 @@ tries by itself. Every word played outside a fault leaves once, in order."""
 import time
 import unittest
 
-from harness.case import PanelTestCase
+from panel_case import PanelTestCase
 from harness.driver import CLOCK_FREQUENCY, SENT
 from harness.midi import numbered_note
 from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE

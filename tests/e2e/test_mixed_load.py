@@ -3,7 +3,7 @@ buttons and finally closes the panel: every delivered message leaves exactly onc
 every learn message leaves, and the program ends cleanly with its file written."""
 import unittest
 
-from harness.case import PanelTestCase
+from panel_case import PanelTestCase
 from harness.driver import DELIVERED, OUTPUT_OPENED
 from harness.midi import cc, numbered_note
 from harness.panel import DRUM, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, xdotool

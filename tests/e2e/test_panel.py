@@ -2,7 +2,7 @@
 import time
 import unittest
 
-from harness.case import PanelTestCase
+from panel_case import PanelTestCase
 from harness.driver import DELIVERED
 from harness.midi import cc, program
 from harness.panel import (DRUM, DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, SYNTH_MUTES,

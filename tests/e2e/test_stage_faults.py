@@ -5,7 +5,7 @@ the flow comes back, and every word delivered outside the fault leaves once, in 
 import time
 import unittest
 
-from harness.case import PanelTestCase
+from panel_case import PanelTestCase
 from harness.driver import OUTPUT_CLOSED, STALL_BEGAN, STALL_ENDED
 from harness.midi import numbered_note
 from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE, xdotool

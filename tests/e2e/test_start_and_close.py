@@ -2,7 +2,7 @@
 import time
 import unittest
 
-from harness.case import PanelTestCase
+from panel_case import PanelTestCase
 from harness.midi import cc, program
 from harness.panel import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES, WHEEL_DOWN,
                            WHEEL_TYPE, WHEEL_UP)

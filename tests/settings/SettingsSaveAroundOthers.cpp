@@ -30,7 +30,6 @@ const Case kCases[] = {
     {"another program holds \"Settings\" throughout", HeldThroughout, false, WrittenInPlace},
     {"a scanner holds \"Settings\" for 60 ms", HeldForAMoment, false, Replaced},
     {"the folder takes no new file", NobodyHolds, true, WrittenInPlace},
-    {"both at once", HeldThroughout, true, WrittenInPlace},
 };
 
 const unsigned char kOld[] = {0, 1, 0, 2, 1};

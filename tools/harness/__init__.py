@@ -1,5 +1,5 @@
 """The harness that runs the real Quorvel.exe under Wine for the end-to-end tests, the stress
-and settings tests, the latency benchmark and the demo. Found through PYTHONPATH=tests, which
+and settings tests, the latency benchmark and the demo. Found through PYTHONPATH=tools, which
 CMake and the Makefile set.
 
 wine      the build under test, the Wine loaders, the prefix and the Xvfb display
@@ -8,5 +8,6 @@ driver    the virtual MIDI driver's folder: devices, injected input, stage fault
 panel     one run of the program: its process, the panel probe and real X input
 midi      MIDI words, and the realistic stream both benchmarks play
 waiting   the one bounded wait on a condition
-case      the base of every end-to-end test group
+
+The base of the end-to-end test groups, with their assertions, is tests/e2e/panel_case.py.
 """
