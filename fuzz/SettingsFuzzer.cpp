@@ -2,6 +2,7 @@
 // field values the format allows, and survive a save and a second load unchanged. The table of
 // exact bytes lives in the unit tests.
 #include "Engine.h"
+#include "PortNames.h"
 #include "SettingsFile.h"
 
 #include <cstddef>
@@ -49,6 +50,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Check(mkdtemp(folder) != nullptr && chdir(folder) == 0, "no working folder");
     std::atexit([] {
         std::remove(kSettingsFileName);
+        std::remove(kPortNamesFileName);
         std::remove(folder);
     });
     return 0;

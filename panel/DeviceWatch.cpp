@@ -3,6 +3,7 @@
 #include "Engine.h"
 #include "MidiDevices.h"
 #include "MidiPorts.h"
+#include "PortNames.h"
 
 #include <atomic>
 #include <initializer_list>
@@ -17,21 +18,24 @@ constexpr int kLateReads = 10;
 
 struct WatchedList {
     HWND control;
-    DeviceList shown;    // what the control lists
-    DeviceList platform; // as last read
-    DeviceIdentity chosen;
-    bool away; // the chosen device was missing from the list at some look since it was opened
+    DeviceList shown;       // what the control lists
+    DeviceList platform;    // as last read
+    DeviceIdentity& chosen; // kept in portNames, which "Ports.ini" saves
+    // There is evidence that the chosen device left (it was missing from its list, or its port
+    // answered as a dead one), or it was not there at start: it is opened once it is listed.
+    bool lost;
     std::atomic<std::int32_t>& position; // where bridgeSettings keeps it
     void (*read)(DeviceList&);
-    bool (*answers)();
-    void (*takeUp)();
+    PortHealth (*health)();
+    bool (*takeUp)();
+    void (*open)();
 };
 
 // clang-format off
-WatchedList outputs{nullptr, {}, {}, {}, false, bridgeSettings.outputDevice,
-                    ReadOutputDevices, MidiOutputAnswers, TakeUpMidiOutput};
-WatchedList inputs{nullptr, {}, {}, {}, false, bridgeSettings.inputDevice,
-                   ReadInputDevices, MidiInputAnswers, TakeUpMidiInput};
+WatchedList outputs{nullptr, {}, {}, portNames.output.device, false, bridgeSettings.outputDevice,
+                    ReadOutputDevices, MidiOutputHealth, TakeUpMidiOutput, OpenMidiOutput};
+WatchedList inputs{nullptr, {}, {}, portNames.input.device, false, bridgeSettings.inputDevice,
+                   ReadInputDevices, MidiInputHealth, TakeUpMidiInput, OpenMidiInput};
 // clang-format on
 HWND panelWindow = nullptr;
 int lateReadsLeft = 0;
@@ -40,12 +44,21 @@ bool DroppedDown(const WatchedList& list) {
     return SendMessageA(list.control, CB_GETDROPPEDSTATE, 0, 0) != FALSE;
 }
 
+// Selects the chosen device; while it is away, no entry is selected and the edit field shows
+// the name Quorvel waits for. Either way the field shows the name from its start.
+void ShowChosen(const WatchedList& list) {
+    const int position = PositionOf(list.shown, list.chosen);
+    SendMessageA(list.control, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+    if (position < 0 && list.chosen.name[0] != '\0') {
+        SendMessageA(list.control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(list.chosen.name));
+    }
+    SendMessageA(list.control, CB_SETEDITSEL, 0, MAKELPARAM(0, 0));
+}
+
 void Refill(WatchedList& list) {
     list.shown = list.platform;
     FillDeviceList(list.control, list.shown);
-    // While the chosen device is away the list shows no selection.
-    SendMessageA(list.control, CB_SETCURSEL,
-                 static_cast<WPARAM>(PositionOf(list.shown, list.chosen)), 0);
+    ShowChosen(list);
 }
 
 void Follow(WatchedList& list) {
@@ -55,15 +68,16 @@ void Follow(WatchedList& list) {
     }
     const int position = PositionOf(list.platform, list.chosen);
     if (position < 0) {
-        list.away = true;
+        list.lost = list.chosen.name[0] != '\0';
         return;
     }
     list.position = position; // "Settings" saves where the device is now
-    // A port that still answers stays as it is, whatever came or went beside it; but a device
-    // that was seen gone is opened again, should its old handle still answer.
-    if (list.away || !list.answers()) {
-        list.away = false;
-        list.takeUp();
+    // A port that answers stays as it is, whatever came or went beside it.
+    if (!list.lost && list.health() == PortDeviceLeft) {
+        list.lost = true;
+    }
+    if (list.lost) {
+        list.lost = !list.takeUp();
     }
 }
 
@@ -76,7 +90,7 @@ void FollowDevices() {
 bool Choose(WatchedList& list) {
     const auto selection = static_cast<int>(SendMessageA(list.control, CB_GETCURSEL, 0, 0));
     list.chosen = IdentityAt(list.shown, selection);
-    list.away = false;
+    list.lost = false;
     if (list.chosen.name[0] == '\0') {
         list.position = selection; // no entry: the platform answers for that position
         return true;
@@ -90,17 +104,43 @@ bool Choose(WatchedList& list) {
     return true;
 }
 
+void ChooseAtStart(WatchedList& list, const PortName& saved) {
+    const DeviceIdentity named = NamedAtStart(saved, list.position);
+    if (named.name[0] == '\0') {
+        list.chosen = IdentityAt(list.shown, list.position);
+        return;
+    }
+    list.chosen = named;
+    const int position = PositionOf(list.platform, list.chosen);
+    list.lost = position < 0;
+    if (!list.lost) {
+        list.position = position;
+    }
+}
+
 } // namespace
 
 void WatchDevices(HWND panel, HWND inputList, HWND outputList) {
     panelWindow = panel;
+    outputs.control = outputList;
+    inputs.control = inputList;
+    const PortNames saved = portNames;
     for (WatchedList* list : {&outputs, &inputs}) {
-        list->control = list == &outputs ? outputList : inputList;
         list->read(list->platform);
         list->shown = list->platform;
         FillDeviceList(list->control, list->shown);
+        list->chosen = DeviceIdentity{};
         if (bridgeSettings.settingsLoaded) {
-            list->chosen = IdentityAt(list->shown, list->position);
+            ChooseAtStart(*list, list == &outputs ? saved.output : saved.input);
+        }
+    }
+}
+
+void OpenChosenDevices() {
+    for (WatchedList* list : {&outputs, &inputs}) {
+        ShowChosen(*list);
+        if (!list->lost) {
+            list->open();
         }
     }
 }

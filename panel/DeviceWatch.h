@@ -1,12 +1,18 @@
-// Keeps the device lists true while devices come and go, and takes a chosen device up again
-// by itself when it is back. Window thread only.
+// Keeps the device lists true while devices come and go, opens the chosen devices at start, and
+// takes a chosen device up again by itself when it is back. Window thread only.
 #pragma once
 
 #include <windows.h>
 
-// Fills both lists from the platform, and when settings were loaded, makes the devices at the
-// stored positions the chosen ones.
+// Fills both lists from the platform. When settings were loaded, the chosen devices are those
+// "Ports.ini" names where "Settings" still holds their positions, and otherwise those at the
+// stored positions.
 void WatchDevices(HWND panel, HWND inputList, HWND outputList);
+
+// At start: selects the chosen devices and opens them, output first, showing a failure. A named
+// device that is not there opens nothing in its place: its list shows its name with no entry
+// selected, and it is taken up when it arrives.
+void OpenChosenDevices();
 
 // The user chose an entry of a device list: the device it names becomes the chosen one, and
 // its position now is stored. False (and nothing is stored) when it has just left.

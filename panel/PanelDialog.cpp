@@ -27,11 +27,6 @@ std::int32_t CurrentSelection(HWND list) {
     return static_cast<std::int32_t>(SendMessageA(list, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
 }
 
-void SelectPosition(HWND list, std::int32_t position) {
-    // A position outside the list, -1 included, leaves it without a selection.
-    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
-}
-
 void ShowChecked(HWND checkbox, bool checked) {
     SendMessageA(checkbox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
@@ -73,12 +68,9 @@ void OnInitDialog(HWND window) {
     // Without a settings file the defaults stay in force, though no control shows them; the
     // wheel type list never shows the loaded value either.
     if (bridgeSettings.settingsLoaded) {
-        SelectPosition(controls.inputList, bridgeSettings.inputDevice);
-        SelectPosition(controls.outputList, bridgeSettings.outputDevice);
         ShowChecked(controls.drumMutes, bridgeSettings.drumMutesEnabled);
         ShowChecked(controls.synthMutes, bridgeSettings.synthMutesEnabled);
-        OpenMidiOutput();
-        OpenMidiInput();
+        OpenChosenDevices();
     }
 }
 

@@ -24,6 +24,10 @@ constexpr const char* kPortErrorCaption = "Error";
 // its open fails, so no platform call ever sees a handle that is already closed.
 HMIDIIN inputPort = nullptr;
 
+// Whether the open port's probe answered right after the open (see PortHealth).
+bool inputProbeBelieved = false;
+bool outputProbeBelieved = false;
+
 UINT PlatformDeviceId(std::int32_t deviceIndex) {
     return static_cast<UINT>(deviceIndex); // -1 becomes 0xFFFFFFFF, the platform's mapper id
 }
@@ -51,7 +55,9 @@ void CloseOutputDuringSwitch() {
 
 enum OpenFailure { ShowOpenFailure, KeepOpenFailureQuiet };
 
-void OpenInput(OpenFailure failure) {
+UINT probedDevice = 0;
+
+bool OpenInput(OpenFailure failure) {
     StopAndCloseInput();
     HMIDIIN opened = nullptr;
     const MMRESULT result =
@@ -61,19 +67,22 @@ void OpenInput(OpenFailure failure) {
         if (failure == ShowOpenFailure) {
             ReportOpenFailure(result);
         }
-        return;
+        return false;
     }
     inputPort = opened;
+    inputProbeBelieved = midiInGetID(inputPort, &probedDevice) == MMSYSERR_NOERROR;
     midiInStart(inputPort);
+    return true;
 }
 
-void OpenOutput(OpenFailure failure) {
+bool OpenOutput(OpenFailure failure) {
     BeginOutputSwitch();
     CloseOutputDuringSwitch();
     HMIDIOUT opened = nullptr;
     const MMRESULT result =
         midiOutOpen(&opened, PlatformDeviceId(bridgeSettings.outputDevice), 0, 0, CALLBACK_NULL);
     if (result == MMSYSERR_NOERROR) {
+        outputProbeBelieved = midiOutGetID(opened, &probedDevice) == MMSYSERR_NOERROR;
         PlaceOutputPort(opened);
     }
     EndOutputSwitch();
@@ -81,6 +90,7 @@ void OpenOutput(OpenFailure failure) {
     if (result != MMSYSERR_NOERROR && failure == ShowOpenFailure) {
         ReportOpenFailure(result);
     }
+    return result == MMSYSERR_NOERROR;
 }
 
 } // namespace
@@ -93,23 +103,31 @@ void OpenMidiOutput() {
     OpenOutput(ShowOpenFailure);
 }
 
-void TakeUpMidiInput() {
-    OpenInput(KeepOpenFailureQuiet);
+bool TakeUpMidiInput() {
+    return OpenInput(KeepOpenFailureQuiet);
 }
 
-void TakeUpMidiOutput() {
-    OpenOutput(KeepOpenFailureQuiet);
+bool TakeUpMidiOutput() {
+    return OpenOutput(KeepOpenFailureQuiet);
 }
 
-bool MidiInputAnswers() {
-    UINT device = 0;
-    return inputPort != nullptr && midiInGetID(inputPort, &device) == MMSYSERR_NOERROR;
+PortHealth MidiInputHealth() {
+    if (inputPort == nullptr) {
+        return PortNotOpen;
+    }
+    return inputProbeBelieved && midiInGetID(inputPort, &probedDevice) == MMSYSERR_NODRIVER
+               ? PortDeviceLeft
+               : PortAnswers;
 }
 
-bool MidiOutputAnswers() {
-    UINT device = 0;
+PortHealth MidiOutputHealth() {
     HMIDIOUT port = HeldOutputPort();
-    return port != nullptr && midiOutGetID(port, &device) == MMSYSERR_NOERROR;
+    if (port == nullptr) {
+        return PortNotOpen;
+    }
+    return outputProbeBelieved && midiOutGetID(port, &probedDevice) == MMSYSERR_NODRIVER
+               ? PortDeviceLeft
+               : PortAnswers;
 }
 
 void CloseMidiPorts() {

@@ -7,16 +7,18 @@
 void OpenMidiInput();
 void OpenMidiOutput();
 
-// The same, for a device that comes back by itself: a failure is not shown, and the next look
-// at the devices tries again.
-void TakeUpMidiInput();
-void TakeUpMidiOutput();
+// The same, for a device that comes back by itself: a failure is not shown. True once open.
+bool TakeUpMidiInput();
+bool TakeUpMidiOutput();
 
-// Whether a port is open and its device still answers: asked with midiInGetID and
-// midiOutGetID, which send nothing, and which a device that has left answers with
-// MMSYSERR_NODRIVER even where the platform still lists it.
-bool MidiInputAnswers();
-bool MidiOutputAnswers();
+// What a port's probe (midiInGetID, midiOutGetID: calls that send nothing) says of its device.
+// A device that has left answers MMSYSERR_NODRIVER, even where the platform still lists it.
+// But some drivers fail the probe on live ports (Windows' 32-bit MIDI service driver before its
+// November 2026 fix) or answer it for dead ones (Wine): a port whose probe fails right after
+// it opened is never believed while it stays open, and then only the lists tell.
+enum PortHealth { PortNotOpen, PortAnswers, PortDeviceLeft };
+PortHealth MidiInputHealth();
+PortHealth MidiOutputHealth();
 
 // Stops and closes the input, then closes the output.
 void CloseMidiPorts();

@@ -1,16 +1,14 @@
 #include "SettingsFile.h"
 
 #include "Engine.h"
-#include "PlatformFiles.h"
+#include "PortNames.h"
+#include "SafeSave.h"
 
 #include <cstdio>
 
 namespace {
 
 constexpr const char* kSettingsCaption = "warning";
-
-// Long enough for a scanner that opened the file to let go of it, short enough for a log-off.
-constexpr int kReplaceAttempts = 10;
 
 constexpr int kCarriageReturn = 13;
 constexpr int kLineFeed = 10;
@@ -48,39 +46,6 @@ bool WriteSettings(std::FILE* file) {
            WriteField(file, bridgeSettings.outputDevice);
 }
 
-// Writes the five fields and closes the file; true once they are on the disk.
-bool WriteAndClose(std::FILE* file) {
-    bool written = WriteSettings(file);
-    written = CommitToDisk(file) && written;
-    return std::fclose(file) == 0 && written;
-}
-
-enum ReplaceResult { Replaced, ReplaceRefused, NewFileIncomplete };
-
-ReplaceResult SaveThroughReplace() {
-    std::FILE* file = std::fopen(kSettingsTemporaryName, "wb");
-    if (file == nullptr) {
-        return ReplaceRefused; // the folder takes no new files
-    }
-    if (!WriteAndClose(file)) {
-        std::remove(kSettingsTemporaryName);
-        return NewFileIncomplete; // the disk is full, say: a write in place would fail too
-    }
-    for (int attempt = 1; !MoveFileOver(kSettingsTemporaryName, kSettingsFileName); ++attempt) {
-        if (attempt == kReplaceAttempts) {
-            std::remove(kSettingsTemporaryName);
-            return ReplaceRefused;
-        }
-        PauseBeforeRetry();
-    }
-    return Replaced;
-}
-
-bool SaveInPlace() {
-    std::FILE* file = std::fopen(kSettingsFileName, "wb");
-    return file != nullptr && WriteAndClose(file);
-}
-
 } // namespace
 
 void LoadSettings() {
@@ -96,11 +61,12 @@ void LoadSettings() {
     bridgeSettings.outputDevice = ReadField(file);
     bridgeSettings.settingsLoaded = true;
     std::fclose(file);
+    LoadPortNames();
 }
 
 void SaveSettings() {
-    const ReplaceResult result = SaveThroughReplace();
-    if (result == NewFileIncomplete || (result == ReplaceRefused && !SaveInPlace())) {
+    if (!SaveSafely(kSettingsFileName, kSettingsTemporaryName, WriteSettings)) {
         ReportFailure("Can't Save Settings", kSettingsCaption);
     }
+    SavePortNames();
 }

@@ -22,6 +22,11 @@ constexpr const char* kCallbackBoundVariable = "QUORVEL_FAKE_MIDI_CALLBACK_BOUND
 // are frozen at start, as under Windows 11's MIDI service before its 2026 fix and Wine's ALSA
 // driver: a device that leaves stays listed and fails to open, a new one is never listed.
 constexpr const char* kListsVariable = "QUORVEL_FAKE_MIDI_LISTS";
+// How midiInGetID and midiOutGetID answer. Unset: truly, the device's index, or
+// MMSYSERR_NODRIVER once it has left. "fails N": live handles fail with code N, as under the
+// 32-bit driver of Windows' MIDI service before its November 2026 fix. "answers-dead": dead
+// handles still answer with their device's last index, as Wine's own winmm does.
+constexpr const char* kProbesVariable = "QUORVEL_FAKE_MIDI_PROBES";
 
 // One device a line: "in NAME", "out NAME", or "in-busy NAME" / "out-busy NAME" for a device
 // that another program holds.
@@ -36,6 +41,11 @@ constexpr const char* kInputFilePattern = "input-%d.bin";
 // After an unplug or a plug the driver posts WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to the
 // process's top-level windows, as Windows does, unless the line says "quiet".
 constexpr const char* kFaultsFile = "faults.txt";
+// The devices the program may open, one a line, "in NAME" or "out NAME" ("out MIDI Mapper" for
+// the output mapper); lines are appended, and read at every open. An open of any other device
+// is a violation. Without the file every device may be opened.
+constexpr const char* kAllowedFile = "allowed.txt";
+constexpr const char* kMapperName = "MIDI Mapper";
 // FakeMidiEvent records, appended.
 constexpr const char* kEventsFile = "events.bin";
 // One 32-bit count of time-stamp counter cycles per delivered message that was sent on: from
@@ -90,4 +100,5 @@ enum FakeMidiViolation : std::uint32_t {
     ViolationInputCallFromCallback = 6,
     ViolationOutOfSequence = 8, // a stress-test send that is not the one after its sender's last
     ViolationSlowCallback = 9,  // longer than the callback bound
+    ViolationDeviceNotAllowed = 10, // an open of a device the allowed file does not name
 };

@@ -69,7 +69,9 @@ struct Options {
     char folder[MAX_PATH]; // empty: no devices, nothing recorded
     bool recordMessages;   // deliveries, sends and latency
     bool stress;
-    bool renumbered; // the lists follow the devices; otherwise they are frozen at start
+    bool renumbered;       // the lists follow the devices; otherwise they are frozen at start
+    MMRESULT probeFailure; // what probes of live handles answer; MMSYSERR_NOERROR: the truth
+    bool probeAnswersDead; // probes of dead handles answer as if their device were there
     unsigned callbackBoundMilliseconds;
 };
 
@@ -121,6 +123,9 @@ MMRESULT CallOnOpenPort(Family& family, void* handle, MMRESULT (*call)(Port& por
 void* HandleOf(const Family& family, const Port& port);
 // midiInGetID and midiOutGetID: its device's index now, or MMSYSERR_NODRIVER once it left.
 MMRESULT DeviceIndexOf(Family& family, void* handle, UINT* index);
+
+// AllowedDevices.cpp: whether the test allowed the program to open this device (-1: mapper).
+bool DeviceAllowed(const Family& family, int device);
 
 // Output.cpp
 std::uint32_t SendsTaken();

@@ -17,6 +17,12 @@ void ReadOptions() {
     char lists[16] = "";
     GetEnvironmentVariableA(kListsVariable, lists, sizeof lists);
     options.renumbered = std::strcmp(lists, "renumbered") == 0;
+    char probes[32] = "";
+    GetEnvironmentVariableA(kProbesVariable, probes, sizeof probes);
+    options.probeAnswersDead = std::strcmp(probes, "answers-dead") == 0;
+    options.probeFailure = std::strncmp(probes, "fails ", 6) == 0
+                               ? static_cast<MMRESULT>(std::strtoul(probes + 6, nullptr, 10))
+                               : MMSYSERR_NOERROR;
     char bound[16] = "100";
     GetEnvironmentVariableA(kCallbackBoundVariable, bound, sizeof bound);
     options.callbackBoundMilliseconds = static_cast<unsigned>(std::strtoul(bound, nullptr, 10));

@@ -57,6 +57,11 @@ MMRESULT ClaimPort(Family& family, bool argumentsValid, UINT deviceId, Port** cl
     int device = index;
     AcquireSRWLockExclusive(&portLock);
     MMRESULT result = argumentsValid ? CheckOpen(family, index, &device) : MMSYSERR_INVALPARAM;
+    const bool known = device >= 0 || (device == -1 && &family == &outputs);
+    if (argumentsValid && result != MMSYSERR_BADDEVICEID && known &&
+        !DeviceAllowed(family, device)) {
+        Violation(ViolationDeviceNotAllowed, device);
+    }
     const LONG slot = FreeSlot(family);
     if (result == MMSYSERR_NOERROR && slot == kMaxPorts) {
         result = MMSYSERR_NOMEM;
@@ -156,8 +161,11 @@ MMRESULT DeviceIndexOf(Family& family, void* handle, UINT* index) {
     if (index == nullptr) {
         return MMSYSERR_INVALPARAM;
     }
-    if (port->dead != 0) {
+    if (port->dead != 0 && !options.probeAnswersDead) {
         return MMSYSERR_NODRIVER;
+    }
+    if (port->dead == 0 && options.probeFailure != MMSYSERR_NOERROR) {
+        return options.probeFailure;
     }
     *index = port->device < 0 ? MIDI_MAPPER : static_cast<UINT>(IndexOf(family, port->device));
     return MMSYSERR_NOERROR;

@@ -21,6 +21,7 @@ class MixedLoad(PanelTestCase):
         mark = run.mark()
         # Output switches while the flood is being delivered.
         run.click(OUTPUT_DEVICE, left + 10, top + 8)  # focus in the output list
+        run.allow("out", run.device_name("out", 1))  # what the arrow keys choose
         already = len(run.events_of(DELIVERED))
         run.inject(0, words[:FLOOD])
         run.focus_panel()

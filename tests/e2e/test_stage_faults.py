@@ -64,6 +64,7 @@ class StageFaults(PanelTestCase):
         run.wait_started()
         left, top, _, _ = run.rects[OUTPUT_DEVICE]
         run.click(OUTPUT_DEVICE, left + 10, top + 8)  # focus in the output list
+        run.allow("out", run.device_name("out", 1))  # what the arrow key chooses
         mark = run.mark()
         self.flood(run, 0, BEFORE, since=mark)
         run.fault("stall out 0 send 500")

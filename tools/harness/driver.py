@@ -16,6 +16,7 @@ globals().update({cdefs.upper_snake(name): code for name, code in _events.items(
 VIOLATIONS = {code: cdefs.upper_snake(name).replace("_", " ").lower()
               for name, code in cdefs.enumerators(PROTOCOL, "Violation").items()}
 FILES = {name: value for name, value in _constants.items() if name.endswith(("File", "Pattern"))}
+MAPPER_NAME = _constants["MapperName"]
 VARIABLES = {name: value for name, value in _constants.items() if name.endswith("Variable")}
 STRESS_SENDER_SHIFT = _constants["StressSenderShift"]
 EVENT = struct.Struct("<IiIIq")  # FakeMidiEvent

@@ -72,7 +72,10 @@ def parse_probe(output):
 class Quorvel(driver.DriverRecords):
     """One run of the real program in a fresh working folder, with virtual MIDI devices."""
 
-    def __init__(self, display, settings=None, inputs=None, outputs=None, program_name="Quorvel.exe"):
+    def __init__(self, display, settings=None, inputs=None, outputs=None,
+                 program_name="Quorvel.exe", allowed=None):
+        """allowed: the devices the program may open at start, as ("in" or "out", name); by
+        default those at the positions `settings` holds. choose() allows what it picks."""
         self.display = display
         self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
         super().__init__(self.folder / "midi")
@@ -82,6 +85,9 @@ class Quorvel(driver.DriverRecords):
             driver.device_lines(self.devices["in"], self.devices["out"]))
         if settings is not None:
             (self.folder / "Settings").write_bytes(bytes(settings))
+        (self.midi / driver.FILES["AllowedFile"]).touch()
+        for kind, name in self._allowed_at_start(settings) if allowed is None else allowed:
+            self.allow(kind, name)
         self.program_name = program_name
         self.process = None
         self.panel_window = None
@@ -126,6 +132,23 @@ class Quorvel(driver.DriverRecords):
         """The name of device `number` ("in" or "out") as the devices file lists it."""
         name = self.devices[kind][number]
         return name.split(" ", 1)[1] if name.startswith(kind + "-busy ") else name
+
+    def _allowed_at_start(self, settings):
+        """The devices at the positions "Settings" holds; a missing position is -1, the mapper
+        for the output."""
+        if settings is None:
+            return
+        for kind, offset in (("in", 3), ("out", 4)):
+            position = settings[offset] if len(settings) > offset else -1
+            if position == -1 and kind == "out":
+                yield kind, driver.MAPPER_NAME
+            elif 0 <= position < len(self.devices[kind]):
+                yield kind, self.device_name(kind, position)
+
+    def allow(self, kind, name):
+        """The program may open device `name` ("in" or "out") from now on."""
+        with open(self.midi / driver.FILES["AllowedFile"], "a") as allowed:
+            allowed.write(f"{kind} {name}\n")
 
     def settings_bytes(self):
         return (self.folder / "Settings").read_bytes()
@@ -217,7 +240,13 @@ class Quorvel(driver.DriverRecords):
         xdotool("type", "--delay", 50, text)
 
     def choose(self, control, index):
-        """Drops the list down with its arrow and clicks entry `index`, as a user does."""
+        """Drops the list down with its arrow and clicks entry `index`, as a user does; a device
+        chosen so is allowed to open."""
+        kinds = {INPUT_DEVICE: "in", OUTPUT_DEVICE: "out"}
+        if control in kinds:
+            items = self.state()["items"].get(control, [])
+            if index < len(items):
+                self.allow(kinds[control], items[index])
         left, top, right, _ = self.rects[control]
         dropdown = None
         # Clicked again if the list is not down a while later, as a user would: a click that

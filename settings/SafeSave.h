@@ -1,0 +1,11 @@
+// Writes a small file so that a save cut short never harms the one that is there: through a new
+// file, committed to the disk and put in its place; where the replace is refused (another
+// program holds the file, or the folder takes no new files), in place, as a plain write would.
+#pragma once
+
+#include <cstdio>
+
+// `write` puts the whole contents into a binary stream; false if a write failed.
+// True once the file holds them; false when neither way worked, or when the new file could not
+// be written whole (a full disk): then the file is left as it was.
+bool SaveSafely(const char* name, const char* temporaryName, bool (*write)(std::FILE*));
