@@ -3,11 +3,12 @@ screenshot of the screen whenever a test fails, no driver contract violation, ev
 check that a flood of numbered notes left once each, in order, but for a gap of a fault."""
 import re
 import sys
+import time
 import unittest
 
-from harness.driver import DELIVERED
+from harness.driver import CLOCK_FREQUENCY, DELIVERED, SENT
 from harness.midi import numbered_note
-from harness.panel import Quorvel
+from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE, Quorvel
 from harness.waiting import wait_until
 from harness.wine import FAILURES, Display
 
@@ -81,3 +82,30 @@ class PanelTestCase(unittest.TestCase):
         self.assertGreater(after, 0)
         self.assertGreaterEqual(kept, before - 1, "words delivered before the fault lost")
         self.assertLessEqual(kept + missing, len(words) - after, "words after the return lost")
+
+    def assertLists(self, run, inputs, outputs, selections):
+        """The panel lists exactly the platform's devices, in index order, with these
+        selections, and shows no box."""
+        def matching():
+            state = run.state()
+            lists = [state["items"].get(INPUT_DEVICE, []), state["items"].get(OUTPUT_DEVICE, [])]
+            chosen = (state["selection"][INPUT_DEVICE], state["selection"][OUTPUT_DEVICE])
+            return (lists, chosen) == ([inputs, outputs], selections)
+        wait_until(matching, 10, 0.2, f"the lists {inputs} {outputs} {selections}")
+        self.assertIsNone(run.message_box(), "a box for what Quorvel tried by itself")
+
+    def flow_back(self, run, returned, first, device=0):
+        """Plays notes from `first` into input `device` until they come through; prints how
+        long after the return the first one did, and returns the mark before them."""
+        mark, number = run.mark(), first
+        end = time.monotonic() + 30
+        while not run.sent(since=mark):
+            self.assertLess(time.monotonic(), end, "the flow never came back")
+            run.inject(device, [numbered_note(number + i) for i in range(20)])
+            number += 20
+            time.sleep(0.01)  # a player's pace: twenty notes every ten milliseconds
+        frequency = run.events_of(CLOCK_FREQUENCY)[0][4]
+        through = next(e[4] for e in run.events()[mark:] if e[0] == SENT)
+        print(f"\n  {(through - returned[4]) / frequency * 1000:.0f} ms from the return to the "
+              f"first word through")
+        return mark

@@ -8,9 +8,8 @@ import time
 import unittest
 
 from panel_case import PanelTestCase
-from harness.driver import CLOCK_FREQUENCY, SENT
 from harness.midi import numbered_note
-from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE
+from harness.panel import INPUT_DEVICE
 from harness.waiting import wait_until
 
 SETTINGS = [0, 1, 1, 0, 0]  # the groovebox in, the music application out
@@ -27,33 +26,6 @@ class LiveDevices(PanelTestCase):
         run = self.launch_to_panel(settings, switches={"lists": lists} if lists else None)
         run.wait_started()
         return run
-
-    def assertLists(self, run, inputs, outputs, selections):
-        """The panel lists exactly the platform's devices, in index order, with these
-        selections, and shows no box."""
-        def matching():
-            state = run.state()
-            lists = [state["items"].get(INPUT_DEVICE, []), state["items"].get(OUTPUT_DEVICE, [])]
-            chosen = (state["selection"][INPUT_DEVICE], state["selection"][OUTPUT_DEVICE])
-            return (lists, chosen) == ([inputs, outputs], selections)
-        wait_until(matching, 10, 0.2, f"the lists {inputs} {outputs} {selections}")
-        self.assertIsNone(run.message_box(), "a box for what Quorvel tried by itself")
-
-    def flow_back(self, run, returned, first):
-        """Plays notes from `first` until they come through; prints how long after the return
-        the first one did, and returns the mark before them."""
-        mark, number = run.mark(), first
-        end = time.monotonic() + 30
-        while not run.sent(since=mark):
-            self.assertLess(time.monotonic(), end, "the flow never came back")
-            run.inject(0, [numbered_note(number + i) for i in range(20)])
-            number += 20
-            time.sleep(0.01)  # a player's pace: twenty notes every ten milliseconds
-        frequency = run.events_of(CLOCK_FREQUENCY)[0][4]
-        through = next(e[4] for e in run.events()[mark:] if e[0] == SENT)
-        print(f"\n  {(through - returned[4]) / frequency * 1000:.0f} ms from the return to the "
-              f"first word through")
-        return mark
 
     def test_the_chosen_device_leaves_during_a_flood_and_comes_back_at_another_index(self):
         for kind, lists_after_leaving, lists_after_return, selections, saved in (

@@ -1,6 +1,7 @@
 """One run of the real program in a fresh working folder with virtual MIDI devices: its
 process, the panel probe that reads the panel from outside, and real X input through xdotool.
 The control ids come from the panel's resource header."""
+import configparser
 import shutil
 import subprocess
 import tempfile
@@ -21,6 +22,8 @@ SYNTH_MUTES, DRUM_MUTES, WHEEL_UP, WHEEL_DOWN = (_ids[n] for n in ("SYNTH_MUTES"
 SYNTH = [value for name, value in _ids.items() if name.startswith("SYNTH_") and name[6:] != "MUTES"]
 DRUM = [value for name, value in _ids.items() if name.startswith("DRUM_") and name[5:] != "MUTES"]
 
+PORT_NAMES_FILE = cdefs.constants("settings/PortNames.h")["PortNamesFileName"]
+
 DEFAULT_INPUTS = ["Groovebox MIDI Out", "Keyboard MIDI Out", "in-busy Busy Input"]
 DEFAULT_OUTPUTS = ["Music App MIDI In", "Synth MIDI In", "out-busy Busy Output"]
 
@@ -33,7 +36,7 @@ def xdotool(*arguments):
 def parse_probe(output):
     """The probe's answer as a dict; None if it was cut short (no "end" line)."""
     state = {"controls": {}, "tab_order": [], "selection": {}, "items": {}, "check": {},
-             "text": []}
+             "text": [], "edit": {}}
     for line in output.splitlines():
         key, _, rest = line.partition(" ")
         fields = rest.split(" ")
@@ -50,6 +53,8 @@ def parse_probe(output):
             state["selection"][int(fields[0])] = int(fields[1])
         elif key == "item":
             state["items"].setdefault(int(fields[0]), []).append(" ".join(fields[2:]))
+        elif key == "edit":
+            state["edit"][int(fields[0])] = " ".join(fields[1:])
         elif key == "check":
             state["check"][int(fields[0])] = int(fields[1])
         elif key == "focus":
@@ -73,9 +78,10 @@ class Quorvel(driver.DriverRecords):
     """One run of the real program in a fresh working folder, with virtual MIDI devices."""
 
     def __init__(self, display, settings=None, inputs=None, outputs=None,
-                 program_name="Quorvel.exe", allowed=None):
+                 program_name="Quorvel.exe", allowed=None, port_names=None):
         """allowed: the devices the program may open at start, as ("in" or "out", name); by
-        default those at the positions `settings` holds. choose() allows what it picks."""
+        default those at the positions `settings` holds. choose() allows what it picks.
+        port_names: the text of the names file beside "Settings", if any."""
         self.display = display
         self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
         super().__init__(self.folder / "midi")
@@ -85,6 +91,8 @@ class Quorvel(driver.DriverRecords):
             driver.device_lines(self.devices["in"], self.devices["out"]))
         if settings is not None:
             (self.folder / "Settings").write_bytes(bytes(settings))
+        if port_names is not None:
+            (self.folder / PORT_NAMES_FILE).write_bytes(port_names.encode())
         (self.midi / driver.FILES["AllowedFile"]).touch()
         for kind, name in self._allowed_at_start(settings) if allowed is None else allowed:
             self.allow(kind, name)
@@ -152,6 +160,13 @@ class Quorvel(driver.DriverRecords):
 
     def settings_bytes(self):
         return (self.folder / "Settings").read_bytes()
+
+    def port_names(self):
+        """The names file as {"input": (name, unit, position), "output": ...}."""
+        names = configparser.RawConfigParser()
+        names.read_string((self.folder / PORT_NAMES_FILE).read_text())
+        return {port: (names[port]["name"], int(names[port]["unit"]),
+                       int(names[port]["position"])) for port in names.sections()}
 
     def log_off(self):
         """Sends the panel what Windows sends at log-off; returns whether it let the session end

@@ -52,15 +52,21 @@ void PrintState(HWND panel) {
         const LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
         std::printf("selection %d %ld\n", id,
                     static_cast<long>(SendMessageA(list, CB_GETCURSEL, 0, 0)));
+        // Wine hands the text between processes in its wide form only.
+        wchar_t wide[256] = L"";
+        char text[256] = "";
         for (LRESULT item = 0; item < count; ++item) {
-            // Wine hands the text between processes in its wide form only.
-            wchar_t wide[256] = L"";
             SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(item),
                          reinterpret_cast<LPARAM>(wide));
-            char text[256] = "";
             WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
             std::printf("item %d %ld %s\n", id, static_cast<long>(item), text);
         }
+        // What the edit field shows, asked of the list itself: another process's
+        // GetWindowText does not ask.
+        wide[0] = L'\0';
+        SendMessageW(list, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(wide));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        std::printf("edit %d %s\n", id, text);
     }
     for (int id : kCheckboxIds) {
         std::printf("check %d %ld\n", id,
