@@ -7,10 +7,11 @@ import tempfile
 from pathlib import Path
 
 from harness.cdefs import ROOT
-from harness.waiting import wait_until
 
 BUILD = Path(os.environ.get("QUORVEL_BUILD_DIR", ROOT / "build" / "win32"))
-PREFIX = Path(os.environ.get("QUORVEL_WINE_PREFIX", ROOT / "build" / "wine-prefix"))
+# A prefix, and so a wineserver, of each build's own: runs of two builds or two checkouts at
+# once never stop each other's programs.
+PREFIX = Path(os.environ.get("QUORVEL_WINE_PREFIX", BUILD / "wine-prefix"))
 FAILURES = ROOT / "build" / "e2e-failures"
 # The loader that matches the build; both share the one 64-bit prefix and its server.
 WINE = "/usr/lib/wine/wine" if BUILD.name == "win32" else "/usr/lib/wine/wine64"
@@ -45,18 +46,25 @@ class Display:
         self.environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
                                 WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml=")
         if not self.use_current:
-            number = 100
-            while (Path(f"/tmp/.X11-unix/X{number}").exists() or
-                   Path(f"/tmp/.X{number}-lock").exists()):
-                number += 1
-            self.process = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24",
-                                             "-nolisten", "tcp"], **QUIET)
-            self.environment["DISPLAY"] = os.environ["DISPLAY"] = f":{number}"
-            wait_until(lambda: subprocess.run(["xdpyinfo"], env=self.environment,
-                                              capture_output=True).returncode == 0,
-                       what="Xvfb")
+            self.start_xvfb()
         self.ensure_prefix()
         self.start_wineserver()
+
+    def start_xvfb(self):
+        # Xvfb takes the first display it can bind itself and tells which, once it answers
+        # there: two runs that start at once cannot both take one, and the number we are told
+        # is our own server's.
+        reader, writer = os.pipe()
+        self.process = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-screen", "0",
+                                         "1024x768x24", "-nolisten", "tcp"], pass_fds=(writer,),
+                                        **QUIET)
+        os.close(writer)
+        with os.fdopen(reader) as answer:
+            number = answer.readline().strip()
+        if not number.isdigit():
+            self.process.kill()
+            raise AssertionError(f"Xvfb took no display (exit code {self.process.wait(10)})")
+        self.environment["DISPLAY"] = os.environ["DISPLAY"] = f":{number}"
 
     def ensure_prefix(self):
         # Made on the display: a prefix made without one leaves a desktop process behind that
