@@ -1,4 +1,5 @@
 #include "MidiPorts.h"
+#include "OneRunPerFolder.h"
 #include "OutputGate.h"
 #include "Panel.h"
 #include "SettingsFile.h"
@@ -33,10 +34,14 @@ int RunMessageLoop() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    if (AnotherRunInThisFolder()) {
+        return 0;
+    }
     MarkWindowThread();
     LoadSettings();
     panelWindow =
         CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelDialogProc, 0);
+    MarkPanelOfThisFolder(panelWindow);
     ShowWindow(panelWindow, SW_SHOW);
     return RunMessageLoop();
 }

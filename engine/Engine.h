@@ -53,6 +53,20 @@ struct BridgeSettings {
 
 extern BridgeSettings bridgeSettings;
 
+// ---- Activity -------------------------------------------------------------------------------
+
+// The last word the input port delivered, for the panel's MIDI lights: the delivery thread's one
+// relaxed store per word, on a cache line of its own so that the window thread's reads never
+// slow the sends beside it; the window thread takes it with exchange(0).
+struct alignas(64) InputActivity {
+    std::atomic<ShortMessage> lastWord{0};
+};
+
+extern InputActivity inputActivity;
+
+// Whether a delivered word sends anything under the current settings.
+bool ProducesOutput(ShortMessage message);
+
 // ---- Learn catalogue ------------------------------------------------------------------------
 
 enum LearnControl : int {

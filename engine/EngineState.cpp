@@ -2,3 +2,4 @@
 
 BridgeSettings bridgeSettings;
 TranslatorState translatorState;
+InputActivity inputActivity;

@@ -56,10 +56,17 @@ void InspectChannel1ControlChange(ShortMessage message) {
 
 } // namespace
 
+bool ProducesOutput(ShortMessage message) {
+    const std::uint8_t action = kRouteActions[StatusOf(message)];
+    return (action & Forward) != 0 ||
+           ((action & TranslateProgram) != 0 && bridgeSettings.wheelType == WheelUpDown);
+}
+
 void RouteMidiEvent(std::uint32_t eventKind, ShortMessage message) {
     if (eventKind != kMidiInputData) {
         return;
     }
+    inputActivity.lastWord.store(message, std::memory_order_relaxed);
     // Every forwarded message, a channel 1 Control Change included, leaves first and by the
     // same short path: the raw message always precedes anything translated from it.
     const std::uint8_t action = kRouteActions[StatusOf(message)];

@@ -52,7 +52,7 @@ void ShowChosen(const WatchedList& list) {
     if (position < 0 && list.chosen.name[0] != '\0') {
         SendMessageA(list.control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(list.chosen.name));
     }
-    SendMessageA(list.control, CB_SETEDITSEL, 0, MAKELPARAM(0, 0));
+    ShowDeviceNameFromItsStart(list.control);
 }
 
 void Refill(WatchedList& list) {
@@ -153,6 +153,15 @@ bool ChooseOutputDevice() {
     return Choose(outputs);
 }
 
+void ShowDeviceNameFromItsStart(HWND list) {
+    // All of it selected, as a focused field selects it, with the caret, and so the view, at
+    // its start.
+    // Posted: a list that takes the focus selects its text itself after telling us.
+    HWND edit = GetWindow(list, GW_CHILD);
+    PostMessageA(edit, EM_SETSEL, static_cast<WPARAM>(GetWindowTextLengthA(edit)), 0);
+    PostMessageA(edit, EM_SCROLLCARET, 0, 0);
+}
+
 void OnDevicesChanged() {
     FollowDevices();
     lateReadsLeft = kLateReads;
@@ -171,4 +180,6 @@ void OnDeviceTimer(UINT_PTR timer) {
 
 void OnDeviceListClosed() {
     FollowDevices();
+    ShowDeviceNameFromItsStart(inputs.control);
+    ShowDeviceNameFromItsStart(outputs.control);
 }

@@ -24,5 +24,9 @@ bool ChooseOutputDevice();
 void OnDevicesChanged();
 void OnDeviceTimer(UINT_PTR timer);
 
+// A long name shows its start in a list's edit field, not its end: after each change of the
+// list, and when the list takes the focus.
+void ShowDeviceNameFromItsStart(HWND list);
+
 // A list that was dropped down is refilled only once it closes.
 void OnDeviceListClosed();

@@ -1,5 +1,6 @@
 #include "Panel.h"
 
+#include "ActivityLights.h"
 #include "DeviceWatch.h"
 #include "Engine.h"
 #include "LearnButtons.h"
@@ -29,6 +30,12 @@ std::int32_t CurrentSelection(HWND list) {
 
 void ShowChecked(HWND checkbox, bool checked) {
     SendMessageA(checkbox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// The wheel type in force; a value no entry stands for (a loaded 255) shows no entry.
+void ShowWheelType() {
+    SendMessageA(controls.wheelTypeList, CB_SETCURSEL,
+                 static_cast<WPARAM>(bridgeSettings.wheelType.load()), 0);
 }
 
 bool IsChecked(HWND checkbox) {
@@ -64,12 +71,13 @@ void OnInitDialog(HWND window) {
     WatchDevices(window, controls.inputList, controls.outputList);
     ShowIcon(window);
     AddPanelTooltips(window);
+    StartActivityLights(window);
 
-    // Without a settings file the defaults stay in force, though no control shows them; the
-    // wheel type list never shows the loaded value either.
+    // The controls show what is in force, loaded or the defaults; only loaded choices open.
+    ShowWheelType();
+    ShowChecked(controls.drumMutes, bridgeSettings.drumMutesEnabled);
+    ShowChecked(controls.synthMutes, bridgeSettings.synthMutesEnabled);
     if (bridgeSettings.settingsLoaded) {
-        ShowChecked(controls.drumMutes, bridgeSettings.drumMutesEnabled);
-        ShowChecked(controls.synthMutes, bridgeSettings.synthMutesEnabled);
         OpenChosenDevices();
     }
 }
@@ -79,13 +87,28 @@ void SendLearnMessage(int id) {
     for (const LearnButton& button : kLearnButtons) {
         if (button.id == id) {
             SendToOutput(LearnButtonMessage(button.control));
+            NoteLearnSent();
             return;
         }
     }
 }
 
+// Only a real choice changes the wheel type: a click on an entry, the arrow keys, or a list
+// closed on another entry than it opened on. Focus, drop-down and typing do not; text typed
+// into the edit field goes when the list loses the focus.
+void OnWheelTypeCommand(int notification) {
+    if (notification == CBN_SELCHANGE || notification == CBN_CLOSEUP) {
+        const std::int32_t selection = CurrentSelection(controls.wheelTypeList);
+        if (selection >= 0) {
+            bridgeSettings.wheelType = selection;
+        }
+    } else if (notification == CBN_KILLFOCUS) {
+        ShowWheelType();
+    }
+}
+
 // Only a change of the selection reopens: typing in the edit field does not.
-void OnDeviceListCommand(int notification, bool (*choose)(), void (*open)()) {
+void OnDeviceListCommand(HWND list, int notification, bool (*choose)(), void (*open)()) {
     if (notification == CBN_SELCHANGE) {
         if (choose()) {
             open();
@@ -94,20 +117,21 @@ void OnDeviceListCommand(int notification, bool (*choose)(), void (*open)()) {
         }
     } else if (notification == CBN_CLOSEUP) {
         OnDeviceListClosed();
+    } else if (notification == CBN_SETFOCUS) {
+        ShowDeviceNameFromItsStart(list);
     }
 }
 
 void OnCommand(int id, int notification) {
     switch (id) {
     case IDC_INPUT_DEVICE:
-        OnDeviceListCommand(notification, ChooseInputDevice, OpenMidiInput);
+        OnDeviceListCommand(controls.inputList, notification, ChooseInputDevice, OpenMidiInput);
         return;
     case IDC_OUTPUT_DEVICE:
-        OnDeviceListCommand(notification, ChooseOutputDevice, OpenMidiOutput);
+        OnDeviceListCommand(controls.outputList, notification, ChooseOutputDevice, OpenMidiOutput);
         return;
     case IDC_WHEEL_TYPE:
-        // Every notification re-reads it: focus or drop-down before a choice gives -1.
-        bridgeSettings.wheelType = CurrentSelection(controls.wheelTypeList);
+        OnWheelTypeCommand(notification);
         return;
     case IDC_SYNTH_MUTES:
         bridgeSettings.synthMutesEnabled = IsChecked(controls.synthMutes);
@@ -147,7 +171,7 @@ void OnEndSession(bool sessionEnds) {
 
 } // namespace
 
-INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog(window);
@@ -167,7 +191,10 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         return TRUE;
     case WM_TIMER:
         OnDeviceTimer(wParam);
+        OnActivityTimer(wParam);
         return TRUE;
+    case WM_DRAWITEM:
+        return DrawActivityLight(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_CLOSE:
         OnClose();
     default:

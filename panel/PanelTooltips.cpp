@@ -28,6 +28,8 @@ const FixedTip kFixedTips[] = {
                      "down; the other two switch that off"},
     {IDC_DRUM_MUTES, "Drum part status reports on/off"},
     {IDC_SYNTH_MUTES, "Synth part status reports on/off"},
+    {IDC_MIDI_IN_LIGHT, "MIDI in: lit while the input port delivers MIDI"},
+    {IDC_MIDI_OUT_LIGHT, "MIDI out: lit while Quorvel sends MIDI to the output port"},
 };
 
 void AddTip(HWND tooltip, HWND panel, HWND window, const char* text) {

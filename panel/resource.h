@@ -10,7 +10,7 @@
 // Icons
 #define IDI_QUORVEL 140
 
-// Controls (1003-1027; 1006 and 1014-1016 are free)
+// Controls (1003-1029; 1006 and 1014-1016 are free)
 #define IDC_INPUT_DEVICE 1003
 #define IDC_OUTPUT_DEVICE 1004
 #define IDC_WHEEL_TYPE 1005
@@ -32,6 +32,8 @@
 #define IDC_DRUM_MUTES 1025
 #define IDC_WHEEL_UP 1026
 #define IDC_WHEEL_DOWN 1027
+#define IDC_MIDI_IN_LIGHT 1028
+#define IDC_MIDI_OUT_LIGHT 1029
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -166,13 +166,30 @@ TEST(Engine, EveryStatusByteIsForwardedOrDroppedByItsKind) {
     }
 }
 
+// The panel's lights: every delivered word is seen, and the out light agrees with the router.
+TEST(Engine, TheLightsSeeEveryWordAndWhetherItSendsAnything) {
+    for (int wheelType : {WheelUpDown, WheelControlChange}) {
+        for (unsigned status = 0x80; status <= 0xFF; ++status) {
+            ResetEngineForTest();
+            bridgeSettings.wheelType = wheelType;
+            const ShortMessage message = MakeShortMessage(status, 1, 2);
+            inputActivity.lastWord = 0;
+            const bool sent = !Route({message}).empty();
+            EXPECT_EQ(inputActivity.lastWord.load(), message) << std::hex << status;
+            EXPECT_EQ(ProducesOutput(message), sent) << std::hex << status << " " << wheelType;
+        }
+    }
+}
+
 TEST(Engine, OtherEventKindsDoNothingAndChangeNothing) {
     ResetEngineForTest();
+    inputActivity.lastWord = 0;
     for (std::uint32_t kind : {0x3C1u, 0x3C2u, 0x3C4u, 0x3C5u, 0x3C6u}) { // open, close, ...
         RouteMidiEvent(kind, CC(98, 119));
         RouteMidiEvent(kind, ProgramChange(9));
     }
     EXPECT_EQ(sentMessages, Words{});
+    EXPECT_EQ(inputActivity.lastWord.load(), 0u);
     EXPECT_EQ(Route({CC(38, 1), ProgramChange(0)}), (Words{CC(38, 1), kDown}));
 }
 

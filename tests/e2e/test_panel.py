@@ -4,9 +4,10 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.driver import DELIVERED
-from harness.midi import cc, program
-from harness.panel import (DRUM, DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH, SYNTH_MUTES,
-                           WHEEL_DOWN, WHEEL_TYPE, WHEEL_UP)
+from harness.midi import cc, numbered_note, program
+from harness.panel import (DRUM, DRUM_MUTES, IN_LIGHT, INPUT_DEVICE, OUT_LIGHT, OUTPUT_DEVICE,
+                           SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE, WHEEL_UP, Quorvel,
+                           panels)
 from harness.waiting import wait_until
 
 UP, DOWN = cc(47, 65), cc(48, 65)
@@ -35,13 +36,8 @@ class Panel(PanelTestCase):
     def test_wheel_buttons_and_translation_follow_the_wheel_type(self):
         run = self.launch_to_panel(SETTINGS)
         run.wait_started()
-        left, top, _, _ = run.rects[WHEEL_TYPE]
-        # Focus before any choice reads "no selection": the wheel is off until a choice.
-        for wheel_type, active in ((None, True), ("focus", False), (1, False), (2, False),
-                                   (0, True)):
-            if wheel_type == "focus":
-                run.click(WHEEL_TYPE, left + 10, top + 8)
-            elif wheel_type is not None:
+        for wheel_type, active in ((None, True), (1, False), (2, False), (0, True)):
+            if wheel_type is not None:
                 run.choose(WHEEL_TYPE, wheel_type)
             mark = run.mark()
             run.click(WHEEL_UP)
@@ -55,12 +51,33 @@ class Panel(PanelTestCase):
             self.assertEqual(run.settled_sent(len(expected), mark), expected, f"{wheel_type}")
         self.assertClosesWithSettings(run, SETTINGS)
 
+    def test_focus_and_a_drop_down_left_with_esc_choose_no_wheel_type(self):
+        run = self.launch_to_panel(SETTINGS)
+        run.wait_started()
+        left, top, _, _ = run.rects[WHEEL_TYPE]
+        run.click(WHEEL_TYPE, left + 10, top + 8)
+        wait_until(lambda: run.state()["focus"] == WHEEL_TYPE, what="the wheel list focused")
+        run.key("alt+Down")
+        wait_until(lambda: run.probe("dropdown").get("dropdown"), what="the list dropped down")
+        run.key("Escape")
+        wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
+            run.probe("dropdown")), what="the list closed")
+        run.key("shift+Tab", "shift+Tab")  # to "up", past "dn"
+        self.assertEqual(run.state()["focus"], WHEEL_UP)
+        mark = run.mark()
+        run.key("space")
+        self.assertEqual(run.settled_sent(1, mark), [UP])
+        self.assertEqual(run.state()["selection"][WHEEL_TYPE], 0)
+        run.click(DRUM_MUTES)  # so that the close has something new to save
+        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, what="drum box cleared")
+        self.assertClosesWithSettings(run, [0, 0, 1, 0, 0])
+
     def test_tab_order_space_on_a_button_and_a_checkbox_and_esc_does_nothing(self):
         run = self.launch_to_panel(SETTINGS)
         state = run.state()
         # Every control but the picture is a tab stop, in the order the panel holds them.
         tab_order = state["tab_order"]
-        self.assertEqual(sorted(tab_order), sorted(set(state["controls"]) - {-1}))
+        self.assertEqual(sorted(tab_order), sorted(TAB_STOPS))
         self.assertEqual(state["focus"], tab_order[0])
         forward = []
         for _ in tab_order:
@@ -83,7 +100,11 @@ class Panel(PanelTestCase):
         time.sleep(1)  # a panel that closed on Esc would be gone by now
         self.assertTrue(run.running() and run.state()["panel"])
         self.assertEqual((run.sent(since=mark), run.port_events(mark)), ([], []))
-        self.assertClosesWithSettings(run, [255, 0, 1, 0, 0])  # the Tabs focused the wheel list
+        self.assertEqual(state["selection"][WHEEL_TYPE], 0)  # the Tabs passed it: still in force
+        mark = run.mark()
+        run.click(WHEEL_UP)
+        self.assertEqual(run.settled_sent(1, mark), [UP])
+        self.assertClosesWithSettings(run, [0, 0, 1, 0, 0])
 
     def test_device_lists_reopen_on_every_choice_but_not_on_typing(self):
         run = self.launch_to_panel(SETTINGS)
@@ -128,6 +149,73 @@ class Panel(PanelTestCase):
         self.assertEqual(sorted(run.settled_sent(2, mark)), sorted([cc(50, 64), cc(1, 1)]))
         self.assertEqual(len(run.sent(device=1, since=mark)), 2)
         self.assertClosesWithSettings(run, [0, 1, 1, 1, 1])
+
+
+    def test_the_panel_shows_what_is_in_force_from_the_start(self):
+        # Without a file the defaults: the wheel Up / Down, both translations on.
+        for settings, wheel_list, boxes in ((None, 0, (1, 1)), ([1, 0, 1, 0, 0], 1, (1, 0)),
+                                            ([255, 1, 0, 0, 0], -1, (0, 1))):
+            with self.subTest(settings=settings):
+                for earlier in self.runs:
+                    earlier.kill()
+                run = self.launch(settings)
+                if settings is None:
+                    run.press_box_ok("warning")
+                state = run.wait_panel()
+                self.assertEqual((state["selection"][WHEEL_TYPE], (state["check"][SYNTH_MUTES],
+                                                                   state["check"][DRUM_MUTES])),
+                                 (wheel_list, boxes))
+
+    def test_the_lights_follow_the_words_in_and_out(self):
+        run = self.launch_to_panel(SETTINGS)
+        run.wait_started()
+
+        def lights():
+            texts = run.state()["controls"]
+            return texts[IN_LIGHT][1], texts[OUT_LIGHT][1]
+        quiet = ("MIDI in: quiet", "MIDI out: quiet")
+        self.assertEqual(lights(), quiet)
+        # Notes flow through; pitch bends come in and are dropped; a learn button sends.
+        for what, play, lit in (
+                ("notes", lambda: run.inject(0, [numbered_note(i) for i in range(FLOOD)]),
+                 ("MIDI in: active", "MIDI out: active")),
+                ("pitch bends", lambda: run.inject(0, [0xE0 | i % 128 << 8 for i in range(FLOOD)]),
+                 ("MIDI in: active", "MIDI out: quiet")),
+                ("a learn button", lambda: run.click(DRUM[0]), ("MIDI in: quiet", "MIDI out: active"))):
+            with self.subTest(what):
+                mark = run.mark()
+                play()
+                wait_until(lambda: lights() == lit, 10, 0.02, f"the lights {lit}")
+                if what != "a learn button":
+                    wait_until(lambda: len(self.delivered(run, mark)) >= FLOOD, what="the flood")
+                wait_until(lambda: lights() == quiet, 10, 0.1, "the lights dark again")
+
+    def test_a_second_start_in_the_folder_brings_its_panel_forward_and_ends(self):
+        run = self.launch_to_panel(SETTINGS)
+        run.wait_started()
+        first = run.settings_bytes()
+        mark = run.mark()
+        second = run.start_again()
+        self.assertEqual(second.wait(30), 0)
+        self.assertEqual((len(panels()), run.port_events(mark)), (1, []))
+        self.assertTrue(run.running())
+        self.assertEqual(run.settings_bytes(), first)
+        # Another folder, with its own "Settings": two bridges.
+        other = Quorvel(self.display, [0, 1, 1, 1, 1])
+        self.runs.append(other)
+        other.start()
+        wait_until(lambda: len(panels()) == 2, what="a second panel")
+        other.wait_started()
+        self.assertEqual((run.running(), other.running()), (True, True))
+
+    def test_long_names_show_their_start_and_drop_down_whole(self):
+        longest = "Groovebox Deluxe MK2 MIDI Out 1"  # 31 characters, as long as winmm gives
+        run = self.launch_to_panel(SETTINGS, inputs=[longest, "Short"])
+        state = run.state()
+        self.assertEqual(state["edit"][INPUT_DEVICE], longest)
+        self.assertGreaterEqual(state["edit_start"][INPUT_DEVICE], 0, "the name's start hidden")
+        dropped, width = state["dropped_width"][INPUT_DEVICE]
+        self.assertGreater(dropped, width, "the dropped-down list as narrow as the field")
 
 
 if __name__ == "__main__":

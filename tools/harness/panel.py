@@ -18,14 +18,22 @@ INPUT_DEVICE, OUTPUT_DEVICE, WHEEL_TYPE = (_ids[n] for n in ("INPUT_DEVICE", "OU
                                                               "WHEEL_TYPE"))
 SYNTH_MUTES, DRUM_MUTES, WHEEL_UP, WHEEL_DOWN = (_ids[n] for n in ("SYNTH_MUTES", "DRUM_MUTES",
                                                                    "WHEEL_UP", "WHEEL_DOWN"))
+IN_LIGHT, OUT_LIGHT = _ids["MIDI_IN_LIGHT"], _ids["MIDI_OUT_LIGHT"]
 # The part keys in the header's order: synth 1-5, drum 1, 2, ... 7B.
 SYNTH = [value for name, value in _ids.items() if name.startswith("SYNTH_") and name[6:] != "MUTES"]
+# Every control the user can reach with Tab: all but the picture and the lights.
+TAB_STOPS = [value for name, value in _ids.items() if not name.endswith("_LIGHT")]
 DRUM = [value for name, value in _ids.items() if name.startswith("DRUM_") and name[5:] != "MUTES"]
 
 PORT_NAMES_FILE = cdefs.constants("settings/PortNames.h")["PortNamesFileName"]
 
 DEFAULT_INPUTS = ["Groovebox MIDI Out", "Keyboard MIDI Out", "in-busy Busy Input"]
 DEFAULT_OUTPUTS = ["Music App MIDI In", "Synth MIDI In", "out-busy Busy Output"]
+
+
+def panels():
+    """The windows titled as the panel, on the whole display."""
+    return [window for window in xdotool("search", "--name", "^Quorvel$").split("\n") if window]
 
 
 def xdotool(*arguments):
@@ -36,7 +44,7 @@ def xdotool(*arguments):
 def parse_probe(output):
     """The probe's answer as a dict; None if it was cut short (no "end" line)."""
     state = {"controls": {}, "tab_order": [], "selection": {}, "items": {}, "check": {},
-             "text": [], "edit": {}}
+             "text": [], "edit": {}, "edit_start": {}, "dropped_width": {}}
     for line in output.splitlines():
         key, _, rest = line.partition(" ")
         fields = rest.split(" ")
@@ -55,6 +63,10 @@ def parse_probe(output):
             state["items"].setdefault(int(fields[0]), []).append(" ".join(fields[2:]))
         elif key == "edit":
             state["edit"][int(fields[0])] = " ".join(fields[1:])
+        elif key == "editstart":
+            state["edit_start"][int(fields[0])] = int(fields[1])
+        elif key == "droppedwidth":
+            state["dropped_width"][int(fields[0])] = (int(fields[1]), int(fields[2]))
         elif key == "check":
             state["check"][int(fields[0])] = int(fields[1])
         elif key == "focus":
@@ -105,8 +117,9 @@ class Quorvel(driver.DriverRecords):
     def start(self, wine_debug=None, **switches):
         """wine_debug: Wine's debug channels for this run, whose output goes to wine.log;
         switches: the driver's (quiet=1, callback_bound=...)."""
-        environment = dict(self.display.environment,
-                           **driver.environment(windows_path(self.midi), **switches))
+        self.environment = dict(self.display.environment,
+                                **driver.environment(windows_path(self.midi), **switches))
+        environment = dict(self.environment)
         log = subprocess.DEVNULL
         if wine_debug:
             environment["WINEDEBUG"] = wine_debug
@@ -117,6 +130,13 @@ class Quorvel(driver.DriverRecords):
         if wine_debug:
             log.close()
         return self
+
+    def start_again(self):
+        """A second start of the program in the same folder, as a second double click; returns
+        its process."""
+        return subprocess.Popen([WINE, str(BUILD / self.program_name)], cwd=self.folder,
+                                env=self.environment, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
 
     def wine_log(self):
         return (self.folder / "wine.log").read_text(errors="replace").splitlines()
@@ -225,8 +245,9 @@ class Quorvel(driver.DriverRecords):
         self.panel_window = wait_until(
             lambda: xdotool("search", "--name", "^Quorvel$").split("\n")[0], timeout,
             what="the panel window")
-        state = wait_until(lambda: (lambda s: s if s.get("panel") else None)(self.state()),
-                           timeout, 0.2, "the panel")
+        # The dialog's window exists before its last control does.
+        state = wait_until(lambda: (lambda s: s if s.get("panel") and set(_ids.values()) <= set(
+            s["controls"]) else None)(self.state()), timeout, 0.2, "the panel and its controls")
         self.rects = {id: rect for id, (rect, _) in state["controls"].items()}
         return state
 

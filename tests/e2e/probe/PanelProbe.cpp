@@ -67,6 +67,17 @@ void PrintState(HWND panel) {
         SendMessageW(list, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(wide));
         WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         std::printf("edit %d %s\n", id, text);
+        // Where the edit field draws the name's first character (negative: scrolled out of
+        // sight), and how wide the list drops down.
+        HWND edit = FindWindowExA(list, nullptr, "Edit", nullptr);
+        const LRESULT first = SendMessageA(edit, EM_POSFROMCHAR, 0, 0);
+        std::printf("editstart %d %d\n", id, static_cast<int>(static_cast<short>(LOWORD(first))));
+        std::printf("droppedwidth %d %ld %ld\n", id,
+                    static_cast<long>(SendMessageA(list, CB_GETDROPPEDWIDTH, 0, 0)), [&] {
+                        RECT rect;
+                        GetWindowRect(list, &rect);
+                        return rect.right - rect.left;
+                    }());
     }
     for (int id : kCheckboxIds) {
         std::printf("check %d %ld\n", id,
