@@ -33,19 +33,19 @@ run: deps
 	    QUORVEL_BUILD_DIR=$(CURDIR)/build/$$wine_build PYTHONPATH=$(CURDIR)/tools \
 	    python3 tools/demo.py
 
-# The release for musicians: the 32-bit product, the user guide, the licence and the change
-# list, as plain text files a Windows user opens with a double click; checked as the exe check
-# checks a build, and its SHA-256 printed.
+# The release for musicians: the 32-bit product, the user guide as one self-contained page, the
+# licence and the change list, each opened with a double click; checked as the exe check checks
+# a build, and its SHA-256 printed. The guide is rendered with Debian's python3-markdown.
 dist: deps
 	cmake --preset win32 >/dev/null && cmake --build --preset win32
 	rm -rf build/dist && mkdir -p build/dist dist
 	cp build/win32/Quorvel.exe build/dist/
-	cp docs/UserGuide.md build/dist/UserGuide.txt
+	/usr/bin/python3 tools/render-guide.py docs/UserGuide.md build/dist/UserGuide.html
 	cp LICENSE build/dist/LICENSE.txt
 	cp CHANGES.md build/dist/CHANGES.txt
 	rm -f dist/Quorvel-$(VERSION)-win32.zip
 	cd build/dist && python3 -m zipfile -c ../../dist/Quorvel-$(VERSION)-win32.zip \
-	    Quorvel.exe UserGuide.txt LICENSE.txt CHANGES.txt
+	    Quorvel.exe UserGuide.html LICENSE.txt CHANGES.txt
 	rm -rf build/dist-check && python3 -m zipfile -e dist/Quorvel-$(VERSION)-win32.zip build/dist-check
 	python3 tests/windows/check_exe.py build/dist-check/Quorvel.exe i686
 	@sha256sum dist/Quorvel-$(VERSION)-win32.zip

@@ -81,18 +81,22 @@ def main():
         print("Quorvel is bridging 'Groovebox MIDI Out' to 'Music App MIDI In'.")
         print("What the music application receives:")
         monitor = Monitor(run)
+        screenshot = ROOT / "build" / "quorvel-panel.png"
+        played = performance()
+        halfway = played[-1][0] / 2
         began = time.monotonic()
-        for at, word in performance():
+        for at, word in played:
             delay = began + at - time.monotonic()
             if delay > 0:
                 time.sleep(delay)
                 monitor.show_new()
             run.inject(0, [word])
+            if halfway is not None and at >= halfway:
+                run.screenshot(screenshot, panel_only=True)  # with the lights lit
+                halfway = None
         time.sleep(0.5)
         monitor.show_new()
-        screenshot = ROOT / "build" / "quorvel-panel.png"
-        run.screenshot(screenshot, panel_only=True)
-        print(f"Panel screenshot: {screenshot}")
+        print(f"Panel screenshot, taken while the groovebox played: {screenshot}")
         if display.use_current:
             print("Close the panel to end the demo.")
             while run.running():

@@ -4,8 +4,8 @@
 # Usage: tools/install-dependencies.sh [build|wine|all]
 set -euo pipefail
 
-build_packages=(binutils cmake make python3 clang clang-format libclang-rt-14-dev libgtest-dev
-                libbenchmark-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64)
+build_packages=(binutils cmake make python3 python3-markdown clang clang-format libclang-rt-14-dev
+                libgtest-dev libbenchmark-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64)
 # Wine's 64-bit loader and server, its own fonts for the panel's text, a virtual display, X
 # input, screenshots (imagemagick) and the display check (x11-utils).
 wine_packages=(wine64 fonts-wine xvfb xdotool imagemagick x11-utils)
