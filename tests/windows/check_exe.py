@@ -15,7 +15,7 @@ RESOURCE_IDS = {m[1]: int(m[2]) for m in re.finditer(
                                      "resource.h").read_text(), re.M)}
 IDB_BACKGROUND, IDI_QUORVEL = RESOURCE_IDS["IDB_BACKGROUND"], RESOURCE_IDS["IDI_QUORVEL"]
 MACHINES = {"i686": 0x14C, "x86_64": 0x8664}
-SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "WINMM.DLL", "MSVCRT.DLL", "COMCTL32.DLL"}
+SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "WINMM.DLL", "MSVCRT.DLL", "COMCTL32.DLL"}
 ASM_V1, ASM_V3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
 RT_BITMAP, RT_GROUP_ICON, RT_MANIFEST, MANIFEST_ID = 2, 14, 24, 1
 TERMINAL_SERVER_AWARE = 0x8000
