@@ -8,7 +8,8 @@ from harness.panel import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES,
                            WHEEL_TYPE, WHEEL_UP)
 from harness.waiting import wait_until
 
-NO_SELECTION = {INPUT_DEVICE: -1, OUTPUT_DEVICE: -1, WHEEL_TYPE: -1}
+# No port chosen; the wheel type in force, Up / Down.
+FIRST_RUN_SELECTION = {INPUT_DEVICE: -1, OUTPUT_DEVICE: -1, WHEEL_TYPE: 0}
 
 
 def parts(first, mask, count):
@@ -22,8 +23,8 @@ class StartAndClose(PanelTestCase):
         self.assertFalse(run.state()["panel"], "the panel is there before the warning is answered")
         run.press_box_ok("warning")
         state = run.wait_panel()
-        self.assertEqual(state["selection"], NO_SELECTION)
-        self.assertEqual(state["check"], {SYNTH_MUTES: 0, DRUM_MUTES: 0})
+        self.assertEqual(state["selection"], FIRST_RUN_SELECTION)
+        self.assertEqual(state["check"], {SYNTH_MUTES: 1, DRUM_MUTES: 1})
         self.assertEqual([state["items"][i] for i in (INPUT_DEVICE, OUTPUT_DEVICE, WHEEL_TYPE)],
                          [["Groovebox MIDI Out", "Keyboard MIDI Out", "Busy Input"],
                           ["Music App MIDI In", "Synth MIDI In", "Busy Output"],
@@ -46,29 +47,28 @@ class StartAndClose(PanelTestCase):
         self.assertClosesWithSettings(run, [0, 1, 1, 1, 1])
 
     def test_restores_the_file_opens_output_then_input_and_closes_them_in_order(self):
-        run = self.launch_to_panel([0, 1, 0, 1, 1])
+        # Every value other than its default, so that a value left unrestored shows.
+        run = self.launch_to_panel([2, 0, 0, 1, 1])
         self.assertIsNone(run.message_box())
         state = run.state()
-        self.assertEqual(state["selection"], {INPUT_DEVICE: 1, OUTPUT_DEVICE: 1, WHEEL_TYPE: -1})
-        self.assertEqual(state["check"], {SYNTH_MUTES: 0, DRUM_MUTES: 1})
+        self.assertEqual(state["selection"], {INPUT_DEVICE: 1, OUTPUT_DEVICE: 1, WHEEL_TYPE: 2})
+        self.assertEqual(state["check"], {SYNTH_MUTES: 0, DRUM_MUTES: 0})
         # The picture covers the whole client area, whatever size the dialog font gives it.
         self.assertEqual(state["controls"][-1][0], (0, 0) + state["client"][2:])
         run.wait_started()
         self.assertEqual(run.port_events(), [("out-open", 1), ("in-open", 1), ("in-start", 1)])
         mark = run.mark()
-        run.inject(1, [cc(98, 119), cc(38, 31)])  # synth off: the report stays armed
+        run.inject(1, [cc(98, 119), cc(38, 31), program(3)])  # synth off: the report stays armed
         self.assertEqual(run.settled_sent(2, mark), [cc(98, 119), cc(38, 31)])
-        # Each box's flag follows that box: clicked while both show the same, they differ.
-        run.click(DRUM_MUTES)
-        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, what="drum box cleared")
+        # Each box's flag follows that box: the synth box checked, the drum box still clear.
         run.click(SYNTH_MUTES)
         wait_until(lambda: run.state()["check"][SYNTH_MUTES] == 1, what="synth box checked")
         mark = run.mark()
-        run.inject(1, [cc(38, 31)])
-        self.assertEqual(run.settled_sent(6, mark), [cc(38, 31)] + parts(40, 31, 5))
-        run.choose(WHEEL_TYPE, 2)
+        run.inject(1, [cc(98, 120), cc(38, 31)])
+        self.assertEqual(run.settled_sent(7, mark), [cc(98, 120), cc(38, 31)] + parts(40, 31, 5))
+        run.choose(WHEEL_TYPE, 0)
         mark = run.mark()
-        self.assertClosesWithSettings(run, [2, 0, 1, 1, 1])
+        self.assertClosesWithSettings(run, [0, 0, 1, 1, 1])
         self.assertEqual(run.port_events(mark), [("in-stop", 1), ("in-close", 1), ("out-close", 1)])
         self.assertFalse((run.folder / "Settings.new").exists())
 
@@ -78,7 +78,12 @@ class StartAndClose(PanelTestCase):
         run.choose(WHEEL_TYPE, 1)
         run.click(DRUM_MUTES)
         wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, what="drum box cleared")
+        # A log-off that another program called off leaves everything as it was.
         mark = run.mark()
+        self.assertEqual(run.log_off(cancelled=True), (True, True))
+        self.assertEqual((run.port_events(mark), list(run.settings_bytes())),
+                         ([], [0, 1, 1, 0, 0]))
+        self.assertTrue(run.running())
         self.assertEqual(run.log_off(), (True, True))
         self.assertEqual(list(run.settings_bytes()), [1, 0, 1, 0, 0])
         self.assertEqual(run.port_events(mark), [("in-stop", 0), ("in-close", 0), ("out-close", 0)])

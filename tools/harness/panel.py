@@ -188,10 +188,12 @@ class Quorvel(driver.DriverRecords):
         return {port: (names[port]["name"], int(names[port]["unit"]),
                        int(names[port]["position"])) for port in names.sections()}
 
-    def log_off(self):
-        """Sends the panel what Windows sends at log-off; returns whether it let the session end
-        and whether it took the end, or None if the panel was not found."""
-        _, output = run_program("log_off.exe", environment=self.display.environment, timeout=90)
+    def log_off(self, cancelled=False):
+        """Sends the panel what Windows sends at log-off (cancelled: the end called off after
+        all); returns whether it let the session end and whether it took the end, or None if
+        the panel was not found."""
+        _, output = run_program("log_off.exe", *(["cancel"] if cancelled else []),
+                                environment=self.display.environment, timeout=90)
         words = output.split()
         return (words[1:3] == ["1", "1"], words[3:5] == ["end", "1"]) if len(words) >= 5 else None
 
