@@ -89,17 +89,19 @@ void FollowDevices() {
 
 bool Choose(WatchedList& list) {
     const auto selection = static_cast<int>(SendMessageA(list.control, CB_GETCURSEL, 0, 0));
-    list.chosen = IdentityAt(list.shown, selection);
+    const DeviceIdentity picked = IdentityAt(list.shown, selection);
+    int position = selection; // no entry: the platform answers for that position
+    if (picked.name[0] != '\0') {
+        list.read(list.platform);
+        position = PositionOf(list.platform, picked);
+        if (position < 0) {
+            // It left while the list was down: what is open stays open and chosen, and what
+            // slid into its place is never opened.
+            return false;
+        }
+    }
+    list.chosen = picked;
     list.lost = false;
-    if (list.chosen.name[0] == '\0') {
-        list.position = selection; // no entry: the platform answers for that position
-        return true;
-    }
-    list.read(list.platform);
-    const int position = PositionOf(list.platform, list.chosen);
-    if (position < 0) {
-        return false; // it left while the list was down: never open what slid into its place
-    }
     list.position = position;
     return true;
 }
@@ -179,6 +181,12 @@ void OnDeviceTimer(UINT_PTR timer) {
 }
 
 void OnDeviceListClosed() {
+    // Not while the list is still closing: a list refilled under it would report the entry now
+    // at the clicked place as chosen.
+    PostMessageA(panelWindow, kFollowDevicesMessage, 0, 0);
+}
+
+void OnFollowDevicesMessage() {
     FollowDevices();
     ShowDeviceNameFromItsStart(inputs.control);
     ShowDeviceNameFromItsStart(outputs.control);

@@ -28,5 +28,8 @@ void OnDeviceTimer(UINT_PTR timer);
 // list, and when the list takes the focus.
 void ShowDeviceNameFromItsStart(HWND list);
 
-// A list that was dropped down is refilled only once it closes.
+// A list that was dropped down is refilled only once it has closed: OnDeviceListClosed posts
+// kFollowDevicesMessage to the panel, whose handling calls OnFollowDevicesMessage.
+constexpr UINT kFollowDevicesMessage = WM_APP + 1;
 void OnDeviceListClosed();
+void OnFollowDevicesMessage();

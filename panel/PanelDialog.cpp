@@ -193,6 +193,9 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         OnDeviceTimer(wParam);
         OnActivityTimer(wParam);
         return TRUE;
+    case kFollowDevicesMessage:
+        OnFollowDevicesMessage();
+        return TRUE;
     case WM_DRAWITEM:
         return DrawActivityLight(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_CLOSE:

@@ -41,6 +41,7 @@ class MixedLoad(PanelTestCase):
                 run.wait_started(before)
         # And the close while the last words are still arriving.
         run.inject(device, words[FLOOD + REST:])
+        self.spoil_settings(run, [0, 1, 1, device, 0])
         self.assertEqual(run.close(60), 0)
         self.assertEqual(list(run.settings_bytes()), [0, 1, 1, device, 0])
 

@@ -193,6 +193,7 @@ class Panel(PanelTestCase):
     def test_a_second_start_in_the_folder_brings_its_panel_forward_and_ends(self):
         run = self.launch_to_panel(SETTINGS)
         run.wait_started()
+        self.spoil_settings(run, SETTINGS)
         first = run.settings_bytes()
         mark = run.mark()
         second = run.start_again()

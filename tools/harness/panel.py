@@ -278,27 +278,30 @@ class Quorvel(driver.DriverRecords):
         xdotool("type", "--delay", 50, text)
 
     def choose(self, control, index):
-        """Drops the list down with its arrow and clicks entry `index`, as a user does; a device
-        chosen so is allowed to open."""
-        kinds = {INPUT_DEVICE: "in", OUTPUT_DEVICE: "out"}
-        if control in kinds:
-            items = self.state()["items"].get(control, [])
-            if index < len(items):
-                self.allow(kinds[control], items[index])
+        """Drops the list down with its arrow and clicks entry `index`, as a user does."""
+        self.pick(self.drop_down(control), control, index)
+
+    def drop_down(self, control):
+        """Drops the list down with its arrow; returns the drop-down's place."""
         left, top, right, _ = self.rects[control]
-        dropdown = None
         # Clicked again if the list is not down a while later, as a user would: a click that
         # reaches a window before it takes input is lost.
         for _ in range(3):
             self.click(control, right - 6, top + 8)
             try:
-                dropdown = wait_until(lambda: self.probe("dropdown").get("dropdown"), 10, 0.1,
-                                      "the drop-down list")
-                break
+                return wait_until(lambda: self.probe("dropdown").get("dropdown"), 10, 0.1,
+                                  "the drop-down list")
             except AssertionError:
                 pass
-        if dropdown is None:
-            raise AssertionError("the list did not drop down after three clicks on its arrow")
+        raise AssertionError("the list did not drop down after three clicks on its arrow")
+
+    def pick(self, dropdown, control, index):
+        """Clicks entry `index` of the dropped-down list; a device chosen so may open."""
+        kinds = {INPUT_DEVICE: "in", OUTPUT_DEVICE: "out"}
+        if control in kinds:
+            items = self.state()["items"].get(control, [])
+            if index < len(items):
+                self.allow(kinds[control], items[index])
         d_left, d_top, d_right, _, item_height = dropdown
         xdotool("mousemove", (d_left + d_right) // 2,
                 d_top + 2 + item_height * index + item_height // 2, "click", 1)
