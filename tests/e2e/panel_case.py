@@ -43,6 +43,11 @@ class PanelTestCase(unittest.TestCase):
             run.cleanup()
         self.assertEqual(violations, [], "driver contract violations")
 
+    def kill_earlier_runs(self):
+        """One panel on the screen, even after a failed case."""
+        for earlier in self.runs:
+            earlier.kill()
+
     def launch(self, settings=None, wine_debug=None, switches=None, **options):
         run = Quorvel(self.display, settings, **options)
         self.runs.append(run)
@@ -70,8 +75,8 @@ class PanelTestCase(unittest.TestCase):
             wait_until(lambda: len(self.delivered(run, since)) > count // 4, what="the flow")
 
     def delivered(self, run, since):
-        return [(word, ticks) for kind, _, word, _, ticks in run.events()[since:]
-                if kind == DELIVERED]
+        return [(event.word, event.ticks) for event in run.events()[since:]
+                if event.kind == DELIVERED]
 
     def assertOnceInOrder(self, run, since, gap_from=None, gap_to=None):
         """Every word delivered before tick gap_from (but for the one in flight then) and after
@@ -115,9 +120,9 @@ class PanelTestCase(unittest.TestCase):
             run.inject(device, [numbered_note(number + i) for i in range(20)])
             number += 20
             time.sleep(0.01)  # a player's pace: twenty notes every ten milliseconds
-        frequency = run.events_of(CLOCK_FREQUENCY)[0][4]
-        through = next(e[4] for e in run.events()[mark:] if e[0] == SENT)
-        took = (through - returned[4]) / frequency
+        frequency = run.events_of(CLOCK_FREQUENCY)[0].ticks
+        through = next(e.ticks for e in run.events()[mark:] if e.kind == SENT)
+        took = (through - returned.ticks) / frequency
         print(f"\n  {took * 1000:.0f} ms from the return to the first word through")
         self.assertLess(took, RETURN_WITHIN, "a return taken up late")
         return mark

@@ -9,31 +9,29 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import numbered_note
-from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE
+from harness.panel import (BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, INPUT_DEVICE, KEYBOARD, MUSIC_APP,
+                           OUTPUT_DEVICE, SYNTH_OUT)
 from harness.waiting import wait_until
 
 SETTINGS = [0, 1, 1, 0, 0]  # the groovebox in, the music application out
-GROOVEBOX, KEYBOARD, BUSY_IN = "Groovebox MIDI Out", "Keyboard MIDI Out", "Busy Input"
-MUSIC_APP, SYNTH, BUSY_OUT = "Music App MIDI In", "Synth MIDI In", "Busy Output"
 BEFORE, OTHERS = 5_000, 3_000
 LATE = 3  # seconds between the notice and a port that the platform lists late
 
 
 class LiveDevices(PanelTestCase):
     def start(self, lists, settings=SETTINGS):
-        for earlier in self.runs:
-            earlier.kill()  # one panel on the screen, even after a failed case
+        self.kill_earlier_runs()
         run = self.launch_to_panel(settings, switches={"lists": lists} if lists else None)
         run.wait_started()
         return run
 
     def test_the_chosen_device_leaves_during_a_flood_and_comes_back_at_another_index(self):
         for kind, lists_after_leaving, lists_after_return, selections, saved in (
-                ("in", ([KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT]),
-                 ([KEYBOARD, BUSY_IN, GROOVEBOX], [MUSIC_APP, SYNTH, BUSY_OUT]),
+                ("in", ([KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT]),
+                 ([KEYBOARD, BUSY_INPUT, GROOVEBOX], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT]),
                  ((-1, 0), (2, 0)), [0, 1, 1, 2, 0]),
-                ("out", ([GROOVEBOX, KEYBOARD, BUSY_IN], [SYNTH, BUSY_OUT]),
-                 ([GROOVEBOX, KEYBOARD, BUSY_IN], [SYNTH, BUSY_OUT, MUSIC_APP]),
+                ("out", ([GROOVEBOX, KEYBOARD, BUSY_INPUT], [SYNTH_OUT, BUSY_OUTPUT]),
+                 ([GROOVEBOX, KEYBOARD, BUSY_INPUT], [SYNTH_OUT, BUSY_OUTPUT, MUSIC_APP]),
                  ((0, -1), (0, 2)), [0, 1, 1, 0, 2])):
             with self.subTest(kind):
                 run = self.start("renumbered")
@@ -43,12 +41,12 @@ class LiveDevices(PanelTestCase):
                 self.assertLists(run, *lists_after_leaving, selections[0])
                 back = self.flow_back(run, run.plug_in(kind, run.device_name(kind, 0)), BEFORE)
                 self.assertLists(run, *lists_after_return, selections[1])
-                self.assertOnceInOrder(run, mark, removed[4], run.events()[back][4])
+                self.assertOnceInOrder(run, mark, removed.ticks, run.events()[back].ticks)
                 self.assertClosesWithSettings(run, saved)
 
     def test_frozen_lists_a_device_that_answers_again_is_taken_up(self):
         run = self.start(None)
-        everything = ([GROOVEBOX, KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        everything = ([GROOVEBOX, KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT], (0, 0))
         # The output, with nothing played meanwhile: it stays listed, and fails to open
         # quietly until it answers again.
         run.unplug("out", MUSIC_APP)
@@ -68,7 +66,7 @@ class LiveDevices(PanelTestCase):
                 run.unplug("in", GROOVEBOX, quiet=True)
                 run.notice()
                 if lists:
-                    self.assertLists(run, [KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT],
+                    self.assertLists(run, [KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT],
                                      (-1, 0))
                 time.sleep(LATE)  # the platform's delay before it lists the port
                 self.flow_back(run, run.plug_in("in", GROOVEBOX, quiet=True), 100_000)
@@ -81,7 +79,7 @@ class LiveDevices(PanelTestCase):
         dropdown = run.drop_down(INPUT_DEVICE)
         run.unplug("in", GROOVEBOX)  # the keyboard slides into its place
         run.pick(dropdown, INPUT_DEVICE, 0)
-        self.assertLists(run, [KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        self.assertLists(run, [KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT], (0, 0))
         self.assertEqual(run.port_events(mark), [], "a port opened for an entry whose device left")
         self.assertClosesWithSettings(run, [0, 1, 1, 0, 0])
 
@@ -93,15 +91,15 @@ class LiveDevices(PanelTestCase):
         # changes after it: once it shows that, the panel has handled the input's notice too.
         run.drop_down(INPUT_DEVICE)
         run.unplug("in", KEYBOARD)
-        run.unplug("out", SYNTH)
-        wait_until(lambda: run.state()["items"][OUTPUT_DEVICE] == [MUSIC_APP, BUSY_OUT],
+        run.unplug("out", SYNTH_OUT)
+        wait_until(lambda: run.state()["items"][OUTPUT_DEVICE] == [MUSIC_APP, BUSY_OUTPUT],
                    what="the output list without the synth")
-        self.assertEqual(run.state()["items"][INPUT_DEVICE], [GROOVEBOX, KEYBOARD, BUSY_IN])
+        self.assertEqual(run.state()["items"][INPUT_DEVICE], [GROOVEBOX, KEYBOARD, BUSY_INPUT])
         run.key("Escape")
-        self.assertLists(run, [GROOVEBOX, BUSY_IN], [MUSIC_APP, BUSY_OUT], (0, 0))
+        self.assertLists(run, [GROOVEBOX, BUSY_INPUT], [MUSIC_APP, BUSY_OUTPUT], (0, 0))
         run.plug_in("in", KEYBOARD)
-        run.plug_in("out", SYNTH)
-        self.assertLists(run, [GROOVEBOX, BUSY_IN, KEYBOARD], [MUSIC_APP, BUSY_OUT, SYNTH], (0, 0))
+        run.plug_in("out", SYNTH_OUT)
+        self.assertLists(run, [GROOVEBOX, BUSY_INPUT, KEYBOARD], [MUSIC_APP, BUSY_OUTPUT, SYNTH_OUT], (0, 0))
         wait_until(lambda: numbered_note(OTHERS - 1) in run.sent(since=mark), what="the flood")
         self.assertOnceInOrder(run, mark)
         self.assertEqual(run.port_events(mark), [], "a port reopened")
@@ -111,9 +109,9 @@ class LiveDevices(PanelTestCase):
         run = self.start("renumbered", settings=[0, 1, 1, 1, 0])  # the keyboard in
         mark = run.mark()
         run.unplug("in", GROOVEBOX)
-        self.assertLists(run, [KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        self.assertLists(run, [KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT], (0, 0))
         run.plug_in("in", GROOVEBOX)
-        self.assertLists(run, [KEYBOARD, BUSY_IN, GROOVEBOX], [MUSIC_APP, SYNTH, BUSY_OUT], (0, 0))
+        self.assertLists(run, [KEYBOARD, BUSY_INPUT, GROOVEBOX], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT], (0, 0))
         self.assertEqual(run.port_events(mark), [], "the keyboard's port reopened")
         run.choose(INPUT_DEVICE, 2)
         run.wait_started(mark)
@@ -124,7 +122,7 @@ class LiveDevices(PanelTestCase):
     def test_closing_while_the_chosen_device_is_away_saves_and_ends(self):
         run = self.start("renumbered")
         run.unplug("in", GROOVEBOX)
-        self.assertLists(run, [KEYBOARD, BUSY_IN], [MUSIC_APP, SYNTH, BUSY_OUT], (-1, 0))
+        self.assertLists(run, [KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT], (-1, 0))
         self.assertClosesWithSettings(run, SETTINGS)
 
 

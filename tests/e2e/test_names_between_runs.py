@@ -8,11 +8,11 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import cc, numbered_note
-from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES
+from harness.panel import (GROOVEBOX, INPUT_DEVICE, KEYBOARD, MUSIC_APP, OUTPUT_DEVICE, SYNTH_MUTES,
+                           SYNTH_OUT)
 from harness.waiting import wait_until
 
-GROOVEBOX, KEYBOARD, PAD = "Groovebox MIDI Out", "Keyboard MIDI Out", "Pad MIDI Out"
-MUSIC_APP, SYNTH = "Music App MIDI In", "Synth MIDI In"
+PAD = "Pad MIDI Out"
 DRUM_REPORT = [cc(99, 0), cc(98, 120), cc(6, 1), cc(38, 5)]
 MMSYSERR_NODRIVER = 6
 FLOOD = 5_000
@@ -30,37 +30,37 @@ def names_file(input=None, output=None):
 START_CASES = [
     dict(what="renumbered between runs: another device at each old position",
          inputs=[KEYBOARD, "in-busy Busy Input", GROOVEBOX],
-         outputs=[SYNTH, "out-busy Busy Output", MUSIC_APP],
+         outputs=[SYNTH_OUT, "out-busy Busy Output", MUSIC_APP],
          settings=[0, 1, 1, 0, 0], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
          allowed=[("in", GROOVEBOX), ("out", MUSIC_APP)],
          opened=[("out-open", 2), ("in-open", 2), ("in-start", 2)], shown=(2, GROOVEBOX),
          saved=[0, 1, 0, 2, 2], saved_names=((GROOVEBOX, 1, 2), (MUSIC_APP, 1, 2))),
     dict(what="the groovebox is switched on after Quorvel starts",
-         inputs=[KEYBOARD, "in-busy Busy Input"], outputs=[MUSIC_APP, SYNTH],
+         inputs=[KEYBOARD, "in-busy Busy Input"], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 0, 0], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
          allowed=[("in", GROOVEBOX), ("out", MUSIC_APP)],
          opened=[("out-open", 0)], shown=(-1, GROOVEBOX), plug=GROOVEBOX,
          saved=[0, 1, 1, 2, 0], saved_names=((GROOVEBOX, 1, 2), (MUSIC_APP, 1, 0))),
     dict(what="closed before the groovebox arrives: its name is kept",
-         inputs=[KEYBOARD, "in-busy Busy Input"], outputs=[MUSIC_APP, SYNTH],
+         inputs=[KEYBOARD, "in-busy Busy Input"], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 0, 0], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
          allowed=[("out", MUSIC_APP)],
          opened=[("out-open", 0)], shown=(-1, GROOVEBOX),
          saved=[0, 1, 0, 0, 0], saved_names=((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0))),
     dict(what="\"Settings\" changed by another program since: its positions win",
-         inputs=[GROOVEBOX, KEYBOARD], outputs=[MUSIC_APP, SYNTH],
+         inputs=[GROOVEBOX, KEYBOARD], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 1, 1], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
-         allowed=[("in", KEYBOARD), ("out", SYNTH)],
+         allowed=[("in", KEYBOARD), ("out", SYNTH_OUT)],
          opened=[("out-open", 1), ("in-open", 1), ("in-start", 1)], shown=(1, KEYBOARD),
-         saved=[0, 1, 0, 1, 1], saved_names=((KEYBOARD, 1, 1), (SYNTH, 1, 1))),
+         saved=[0, 1, 0, 1, 1], saved_names=((KEYBOARD, 1, 1), (SYNTH_OUT, 1, 1))),
     dict(what="two units of one name: the chosen unit, after renumbering",
-         inputs=[KEYBOARD, GROOVEBOX, GROOVEBOX], outputs=[MUSIC_APP, SYNTH],
+         inputs=[KEYBOARD, GROOVEBOX, GROOVEBOX], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 1, 0], names=names_file((GROOVEBOX, 2, 1)),
          allowed=[("in", GROOVEBOX), ("out", MUSIC_APP)],
          opened=[("out-open", 0), ("in-open", 2), ("in-start", 2)], shown=(2, GROOVEBOX),
          saved=[0, 1, 0, 2, 0], saved_names=((GROOVEBOX, 2, 2), (MUSIC_APP, 1, 0))),
     dict(what="no names file: the positions, and the names are written",
-         inputs=[GROOVEBOX, KEYBOARD], outputs=[MUSIC_APP, SYNTH],
+         inputs=[GROOVEBOX, KEYBOARD], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 1, 0], names=None, allowed=None,
          opened=[("out-open", 0), ("in-open", 1), ("in-start", 1)], shown=(1, KEYBOARD),
          saved=[0, 1, 0, 1, 0], saved_names=((KEYBOARD, 1, 1), (MUSIC_APP, 1, 0))),
@@ -69,8 +69,7 @@ START_CASES = [
 
 class NamesBetweenRuns(PanelTestCase):
     def start(self, settings, names=None, allowed=None, switches=None, **devices):
-        for earlier in self.runs:
-            earlier.kill()  # one panel on the screen, even after a failed case
+        self.kill_earlier_runs()
         run = self.launch(settings, port_names=names, allowed=allowed, switches=switches,
                           **devices)
         return run
@@ -98,8 +97,8 @@ class NamesBetweenRuns(PanelTestCase):
                 if "plug" in case:
                     mark = run.mark()
                     returned = run.plug_in("in", case["plug"])
-                    self.flow_back(run, returned, 0, device=returned[1])
-                    self.assertEqual(run.port_events(mark)[:1], [("in-open", returned[1])])
+                    self.flow_back(run, returned, 0, device=returned.device)
+                    self.assertEqual(run.port_events(mark)[:1], [("in-open", returned.device)])
                 else:
                     run.click(SYNTH_MUTES)  # so that the close has something new to save
                     wait_until(lambda: run.state()["check"][SYNTH_MUTES] == 0,
@@ -129,15 +128,15 @@ class NamesBetweenRuns(PanelTestCase):
                 self.flood(run, 0, FLOOD, since=mark)
                 # Devices beside the chosen ones come and go, each with its notice.
                 run.plug_in("in", PAD)
-                run.unplug("out", SYNTH)
-                run.plug_in("out", SYNTH)
+                run.unplug("out", SYNTH_OUT)
+                run.plug_in("out", SYNTH_OUT)
                 run.unplug("in", KEYBOARD)
                 wait_until(lambda: numbered_note(FLOOD - 1) in run.sent(since=mark),
                            what="the flood")
                 self.assertOnceInOrder(run, mark)
                 self.assertEqual(run.port_events(mark), [], "a port reopened")
                 # The groovebox and the music application really leave and come back.
-                for kind, name, others in (("in", GROOVEBOX, [PAD]), ("out", MUSIC_APP, [])):
+                for kind, name in (("in", GROOVEBOX), ("out", MUSIC_APP)):
                     run.unplug(kind, name)
                     wait_until(lambda: run.state()["selection"][
                         INPUT_DEVICE if kind == "in" else OUTPUT_DEVICE] == -1,
@@ -145,8 +144,8 @@ class NamesBetweenRuns(PanelTestCase):
                     before = run.mark()
                     returned = run.plug_in(kind, name)
                     self.flow_back(run, returned, 100_000 if kind == "in" else 200_000,
-                                   device=returned[1] if kind == "in" else 0)
-                    self.assertIn((f"{kind}-open", returned[1]), run.port_events(before))
+                                   device=returned.device if kind == "in" else 0)
+                    self.assertIn((f"{kind}-open", returned.device), run.port_events(before))
                 self.assertClosesWithSettings(run, [0, 1, 1, 2, 2])
 
 

@@ -1,18 +1,33 @@
-"""The panel's controls by mouse and keyboard: learn buttons, the wheel type, the device lists."""
-import time
+"""The panel's controls by mouse and keyboard: learn buttons, the wheel type, the device lists,
+the lights, what each control's tooltip says, and one panel per folder."""
 import unittest
 
 from panel_case import PanelTestCase
 from harness.driver import DELIVERED
 from harness.midi import cc, numbered_note, program
-from harness.panel import (DRUM, DRUM_MUTES, IN_LIGHT, INPUT_DEVICE, OUT_LIGHT, OUTPUT_DEVICE,
-                           SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE, WHEEL_UP, Quorvel,
-                           panels)
+from harness.panel import (DRUM, DRUM_MUTES, IN_LIGHT, INPUT_DEVICE, LEARN, OUT_LIGHT,
+                           OUTPUT_DEVICE, SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE,
+                           WHEEL_UP, Quorvel, panels)
 from harness.waiting import wait_until
 
-UP, DOWN = cc(47, 65), cc(48, 65)
+UP, DOWN = (cc(*LEARN[button][:2]) for button in (WHEEL_UP, WHEEL_DOWN))
 SETTINGS = [0, 1, 1, 0, 0]
 FLOOD = 20_000
+WHEEL_CONDITION = " while the wheel type is Up / Down (Button)"
+# What the mouse resting on each control shows; a list's edit field and its arrow alike.
+TIPS = {
+    **{button: f"{name}: sends CC {controller} = {value} on channel 1"
+              f"{WHEEL_CONDITION if button in (WHEEL_UP, WHEEL_DOWN) else ''}"
+       for button, (controller, value, name) in LEARN.items()},
+    INPUT_DEVICE: "MIDI input: the port the groovebox plays into",
+    OUTPUT_DEVICE: "MIDI output: the port the music application listens to",
+    WHEEL_TYPE: "Wheel type: Up / Down (Button) turns patch-wheel turns into wheel up and down; "
+                "the other two switch that off",
+    DRUM_MUTES: "Drum part status reports on/off",
+    SYNTH_MUTES: "Synth part status reports on/off",
+    IN_LIGHT: "MIDI in: lit while the input port delivers MIDI",
+    OUT_LIGHT: "MIDI out: lit while Quorvel sends MIDI to the output port",
+}
 
 
 class Panel(PanelTestCase):
@@ -24,14 +39,20 @@ class Panel(PanelTestCase):
         for button in SYNTH + DRUM:
             run.click(button)
         self.assertEqual(run.settled_sent(14, mark),
-                         [cc(n, 64) for n in [40, 41, 42, 43, 44] + list(range(50, 59))])
+                         [cc(*LEARN[button][:2]) for button in SYNTH + DRUM])
 
-    def test_a_learn_button_and_a_checkbox_say_what_they_do_when_the_mouse_rests_on_them(self):
+    def test_every_control_says_what_it_does_when_the_mouse_rests_on_it(self):
         run = self.launch_to_panel(SETTINGS)
-        for control, text in ((DRUM[5], "Drum part 6A: sends CC 55 = 64 on channel 1"),
-                              (SYNTH_MUTES, "Synth part status reports on/off")):
-            run.hover(control)
-            wait_until(lambda: run.tooltip() == text, what=f"the tooltip {text!r}")
+        self.assertEqual(set(TIPS), set(run.rects) - {-1}, "a control without its tooltip text")
+        for control, text in TIPS.items():
+            left, top, right, bottom = run.rects[control]
+            # A list's edit field takes the mouse over most of it; its arrow is the list's own.
+            places = [None, (right - 6, top + 8)] if control in (INPUT_DEVICE, OUTPUT_DEVICE,
+                                                                 WHEEL_TYPE) else [None]
+            for place in places:
+                with self.subTest(control=control, place=place):
+                    run.hover(control, place)
+                    wait_until(lambda: run.tooltip() == text, what=f"the tooltip {text!r}")
 
     def test_wheel_buttons_and_translation_follow_the_wheel_type(self):
         run = self.launch_to_panel(SETTINGS)
@@ -42,21 +63,18 @@ class Panel(PanelTestCase):
             mark = run.mark()
             run.click(WHEEL_UP)
             run.click(WHEEL_DOWN)
-            if active:
-                run.wait_sent(2, mark)
-            else:
-                time.sleep(0.5)  # time for a wrong send to show before the input's
+            run.click(DRUM[0])  # sends in any case, after whatever the wheel buttons send
+            drum_1 = cc(*LEARN[DRUM[0]][:2])
+            run.wait_sent(3 if active else 1, mark)
             run.inject(0, [program(9), program(5), cc(7, 1)])
-            expected = [UP, DOWN, DOWN, UP, cc(7, 1)] if active else [cc(7, 1)]
+            expected = [UP, DOWN, drum_1, DOWN, UP, cc(7, 1)] if active else [drum_1, cc(7, 1)]
             self.assertEqual(run.settled_sent(len(expected), mark), expected, f"{wheel_type}")
         self.assertClosesWithSettings(run, SETTINGS)
 
     def test_focus_and_a_drop_down_left_with_esc_choose_no_wheel_type(self):
         run = self.launch_to_panel(SETTINGS)
         run.wait_started()
-        left, top, _, _ = run.rects[WHEEL_TYPE]
-        run.click(WHEEL_TYPE, left + 10, top + 8)
-        wait_until(lambda: run.state()["focus"] == WHEEL_TYPE, what="the wheel list focused")
+        run.focus_list(WHEEL_TYPE)
         run.key("alt+Down")
         wait_until(lambda: run.probe("dropdown").get("dropdown"), what="the list dropped down")
         run.key("Escape")
@@ -96,14 +114,11 @@ class Panel(PanelTestCase):
         run.key("space")
         wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, what="drum box cleared")
         mark = run.mark()
-        run.key("Escape", "Return")
-        time.sleep(1)  # a panel that closed on Esc would be gone by now
+        run.key("Escape", "Return", "Tab", "space")  # then "up", the next stop, after them
+        self.assertEqual(run.settled_sent(1, mark), [UP], "Esc or Return did something")
         self.assertTrue(run.running() and run.state()["panel"])
-        self.assertEqual((run.sent(since=mark), run.port_events(mark)), ([], []))
-        self.assertEqual(state["selection"][WHEEL_TYPE], 0)  # the Tabs passed it: still in force
-        mark = run.mark()
-        run.click(WHEEL_UP)
-        self.assertEqual(run.settled_sent(1, mark), [UP])
+        self.assertEqual(run.port_events(mark), [])
+        self.assertEqual(run.state()["selection"][WHEEL_TYPE], 0)  # the Tabs passed it
         self.assertClosesWithSettings(run, [0, 0, 1, 0, 0])
 
     def test_device_lists_reopen_on_every_choice_but_not_on_typing(self):
@@ -111,8 +126,7 @@ class Panel(PanelTestCase):
         run.wait_started()
         mark = run.mark()
         for control in (INPUT_DEVICE, OUTPUT_DEVICE):
-            left, top, _, _ = run.rects[control]
-            run.click(control, left + 10, top + 8)
+            run.focus_list(control)
             run.type_text("abc")
         run.choose(INPUT_DEVICE, 0)
         run.choose(INPUT_DEVICE, 1)
@@ -156,8 +170,7 @@ class Panel(PanelTestCase):
         for settings, wheel_list, boxes in ((None, 0, (1, 1)), ([1, 0, 1, 0, 0], 1, (1, 0)),
                                             ([255, 1, 0, 0, 0], -1, (0, 1))):
             with self.subTest(settings=settings):
-                for earlier in self.runs:
-                    earlier.kill()
+                self.kill_earlier_runs()
                 run = self.launch(settings)
                 if settings is None:
                     run.press_box_ok("warning")

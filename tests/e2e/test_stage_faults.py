@@ -25,13 +25,12 @@ class StageFaults(PanelTestCase):
     def test_an_unplugged_device_chosen_again_once_back_flows_again(self):
         for kind, control in (("out", OUTPUT_DEVICE), ("in", INPUT_DEVICE)):
             with self.subTest(kind):
-                for earlier in self.runs:
-                    earlier.kill()  # one panel on the screen, even after a failed case
+                self.kill_earlier_runs()
                 run = self.launch_to_panel(SETTINGS)
                 run.wait_started()
                 mark = run.mark()
                 self.flood(run, 0, BEFORE, since=mark)
-                removed = run.unplug(kind, run.device_name(kind, 0))[4]
+                removed = run.unplug(kind, run.device_name(kind, 0)).ticks
                 run.choose(control, 0)  # still absent: its open fails, as specified
                 self.assertEqual(run.wait_message_box(), ABSENT)
                 run.press_box_ok("Error")
@@ -44,7 +43,7 @@ class StageFaults(PanelTestCase):
                 self.flood(run, BEFORE, AFTER)
                 wait_until(lambda: numbered_note(BEFORE + AFTER - 1) in run.sent(since=reopen),
                            what="the flow after the return")
-                self.assertOnceInOrder(run, mark, removed, run.events()[reopen][4])
+                self.assertOnceInOrder(run, mark, removed, run.events()[reopen].ticks)
                 self.assertClosesWithSettings(run, SETTINGS)
 
     def test_closing_while_unplugged_devices_are_held_writes_the_file_and_ends(self):
@@ -62,8 +61,7 @@ class StageFaults(PanelTestCase):
         run = self.launch_to_panel(SETTINGS, switches={
             "callback_bound": 2000})  # the stalled callback itself
         run.wait_started()
-        left, top, _, _ = run.rects[OUTPUT_DEVICE]
-        run.click(OUTPUT_DEVICE, left + 10, top + 8)  # focus in the output list
+        run.focus_list(OUTPUT_DEVICE)
         run.allow("out", run.device_name("out", 1))  # what the arrow key chooses
         mark = run.mark()
         self.flood(run, 0, BEFORE, since=mark)
@@ -75,9 +73,9 @@ class StageFaults(PanelTestCase):
         self.assertAnswersProbe(run)
         wait_until(lambda: numbered_note(BEFORE - 1) in run.sent(since=mark), what="the flow")
         self.assertOnceInOrder(run, mark)
-        began, ended = (run.events_of(kind)[0][4] for kind in (STALL_BEGAN, STALL_ENDED))
+        began, ended = (run.events_of(kind)[0].ticks for kind in (STALL_BEGAN, STALL_ENDED))
         ticks = [t for _, t in self.delivered(run, mark)]
-        closed = next(e[4] for e in run.events()[mark:] if e[0] == OUTPUT_CLOSED)
+        closed = next(e.ticks for e in run.events()[mark:] if e.kind == OUTPUT_CLOSED)
         longest_gap = max(b - a for a, b in zip(ticks, ticks[1:]))
         print(f"\nstall {(ended - began) / 1e4:.1f} ms; the window thread waited "
               f"{(closed - pressed) / 1e4:.1f} ms from the key press to the close; the longest "

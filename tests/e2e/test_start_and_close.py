@@ -4,7 +4,8 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import cc, program
-from harness.panel import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES, WHEEL_DOWN,
+from harness.panel import (BUSY_INPUT, BUSY_OUTPUT, DRUM_MUTES, GROOVEBOX, INPUT_DEVICE, KEYBOARD,
+                           MUSIC_APP, OUTPUT_DEVICE, SYNTH_MUTES, SYNTH_OUT, WHEEL_DOWN,
                            WHEEL_TYPE, WHEEL_UP)
 from harness.waiting import wait_until
 
@@ -26,8 +27,7 @@ class StartAndClose(PanelTestCase):
         self.assertEqual(state["selection"], FIRST_RUN_SELECTION)
         self.assertEqual(state["check"], {SYNTH_MUTES: 1, DRUM_MUTES: 1})
         self.assertEqual([state["items"][i] for i in (INPUT_DEVICE, OUTPUT_DEVICE, WHEEL_TYPE)],
-                         [["Groovebox MIDI Out", "Keyboard MIDI Out", "Busy Input"],
-                          ["Music App MIDI In", "Synth MIDI In", "Busy Output"],
+                         [[GROOVEBOX, KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT],
                           ["Up / Down (Button)", "Control Change", "Endless Encoder"]])
         self.assertEqual(run.port_events(), [])
         run.choose(OUTPUT_DEVICE, 1)

@@ -1,11 +1,13 @@
-// The output gate under stress: three threads send without pause while the main thread, the
+// The output gate under stress: sending threads send without pause while the main thread, the
 // window thread, switches the output between two devices over and over with the program's own
-// OpenMidiOutput. The virtual driver (QUORVEL_FAKE_MIDI_STRESS) records every send that reaches
-// a closed or closing port and every word that does not follow its sender's last one, and the
-// total it took.
-// Usage: output_gate_stress SECONDS SWITCHES: switches for at least SECONDS and at least SWITCHES
-// times, however busy the machine, but for no more than two minutes past SECONDS.
+// OpenMidiOutput, and the program's own SendToOutput carries every send. The virtual driver
+// (its stress mode) records every send that reaches a closed or closing port and every word that
+// does not follow its sender's last one, and the total it took.
+// Usage: output_gate_stress SECONDS SENDERS. It switches for SECONDS, and on past them until it
+// has made as many switches as its pace in the first two seconds promised for a quarter of that
+// time: a switcher that the senders starve fails, a slow machine does not.
 #include "Engine.h"
+#include "FakeMidiProtocol.h"
 #include "MidiPorts.h"
 #include "OutputGate.h"
 
@@ -15,68 +17,71 @@
 
 namespace {
 
-// The gate is built here with one mark of its own, which the first sender claims; the other two
-// share the counted mark.
-constexpr int kSenders = 3;
-// A word's top four bits name its sender, the rest count that sender's sends from 1.
-constexpr int kSenderShift = 28;
+// A word's top bits name its sender (1 to 15), the rest count that sender's sends from 1.
+constexpr int kMaxSenders = (1 << (32 - kStressSenderShift)) - 1;
+constexpr ULONGLONG kPaceMilliseconds = 2000;
 
 std::atomic<bool> stopSending{false};
 std::atomic<int> sendersRunning{0};
-DWORD wordsSent[kSenders + 1];
+DWORD wordsSent[kMaxSenders + 1];
 
 DWORD WINAPI SendWithoutPause(void* parameter) {
     const auto sender = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(parameter));
     DWORD count = 0;
     sendersRunning.fetch_add(1);
     while (!stopSending.load(std::memory_order_relaxed)) {
-        SendToOutput(sender << kSenderShift | ++count);
+        SendToOutput(sender << kStressSenderShift | ++count);
     }
     wordsSent[sender] = count;
     return 0;
 }
 
+void Switch(long& switches) {
+    bridgeSettings.outputDevice = static_cast<std::int32_t>(++switches & 1);
+    OpenMidiOutput();
+}
+
 } // namespace
 
-// The seams as the program defines them, but that an open failure ends the test.
-void SendToOutput(ShortMessage message) {
-    SendThroughOutputGate(message);
-}
-
-void ReportFailure(const char* text, const char* caption) {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::exit(2);
-}
-
 int main(int argc, char** argv) {
-    const ULONGLONG end =
-        GetTickCount64() + 1000 * std::strtoull(argc > 1 ? argv[1] : "", nullptr, 10);
-    const ULONGLONG latest = end + 120'000;
-    const long leastSwitches = std::strtol(argc > 2 ? argv[2] : "", nullptr, 10);
+    const ULONGLONG milliseconds = 1000 * std::strtoull(argc > 1 ? argv[1] : "", nullptr, 10);
+    const int senders = std::atoi(argc > 2 ? argv[2] : "");
+    if (milliseconds < 2 * kPaceMilliseconds || senders < 1 || senders > kMaxSenders) {
+        std::fprintf(stderr, "usage: output_gate_stress SECONDS(4 or more) SENDERS(1-%d)\n",
+                     kMaxSenders);
+        return 2;
+    }
     MarkWindowThread();
     bridgeSettings.outputDevice = 0;
     OpenMidiOutput();
-    HANDLE senders[kSenders];
-    for (int sender = 1; sender <= kSenders; ++sender) {
-        senders[sender - 1] = CreateThread(nullptr, 0, SendWithoutPause,
+    HANDLE threads[kMaxSenders];
+    for (int sender = 1; sender <= senders; ++sender) {
+        threads[sender - 1] = CreateThread(nullptr, 0, SendWithoutPause,
                                            reinterpret_cast<void*>(UINT_PTR(sender)), 0, nullptr);
     }
-    while (sendersRunning.load() < kSenders) {
+    while (sendersRunning.load() < senders) {
         SwitchToThread();
     }
+    const ULONGLONG start = GetTickCount64();
     long switches = 0;
-    for (ULONGLONG now = GetTickCount64(); now < end || (switches < leastSwitches && now < latest);
+    while (GetTickCount64() - start < kPaceMilliseconds) {
+        Switch(switches);
+    }
+    const auto needed = static_cast<long>(static_cast<ULONGLONG>(switches) *
+                                          (milliseconds / kPaceMilliseconds) / 4);
+    const ULONGLONG latest = start + 3 * milliseconds;
+    for (ULONGLONG now = GetTickCount64();
+         now - start < milliseconds || (switches < needed && now < latest);
          now = GetTickCount64()) {
-        bridgeSettings.outputDevice = static_cast<std::int32_t>(++switches & 1);
-        OpenMidiOutput();
+        Switch(switches);
     }
     stopSending.store(true);
-    WaitForMultipleObjects(kSenders, senders, TRUE, INFINITE);
+    WaitForMultipleObjects(static_cast<DWORD>(senders), threads, TRUE, INFINITE);
     CloseMidiPorts();
     unsigned long total = 0;
     for (DWORD sent : wordsSent) {
         total += sent;
     }
-    std::printf("switches %ld sent %lu\n", switches, total);
-    return 0;
+    std::printf("switches %ld needed %ld sent %lu\n", switches, needed, total);
+    return switches >= needed ? 0 : 1;
 }

@@ -33,3 +33,12 @@ def constants(relative):
     found = {m[1]: m[2] for m in re.finditer(r'constexpr const char\* k(\w+) = "([^"]*)";', text)}
     found.update({m[1]: int(m[2]) for m in re.finditer(r"constexpr int k(\w+) = (\d+);", text)})
     return found
+
+
+def learn_catalogue():
+    """The learn catalogue in its order: (controller, button value, name)."""
+    text = _text("engine/LearnCatalogue.cpp")
+    values = {m[1]: int(m[2]) for m in
+              re.finditer(r"constexpr std::uint8_t (k\w+ButtonValue) = (\d+);", text)}
+    return [(int(m[1]), values[m[2]], m[3]) for m in
+            re.finditer(r'\{(\d+), (k\w+ButtonValue), "([^"]+)"\}', text)]

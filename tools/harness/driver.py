@@ -1,6 +1,7 @@
 """The virtual MIDI driver's folder: the devices it lists, the input injected into it, the
 stage faults it plays, and the events it records. Every name and code comes from its protocol
 header."""
+import collections
 import struct
 import time
 
@@ -10,9 +11,13 @@ from harness.waiting import wait_until
 PROTOCOL = "doubles/winmm/FakeMidiProtocol.h"
 _constants = cdefs.constants(PROTOCOL)
 _events = cdefs.enumerators(PROTOCOL, "Event")
-# The event kinds as module names, EventDelivered as DELIVERED and so on: SENT, VIOLATION,
-# OUTPUT_OPENED, DEVICE_REMOVED, ...
-globals().update({cdefs.upper_snake(name): code for name, code in _events.items()})
+# The event kinds the harness and the tests look for, by their names in the protocol header.
+CLOCK_FREQUENCY = _events["ClockFrequency"]
+OUTPUT_OPENED, OUTPUT_CLOSED = _events["OutputOpened"], _events["OutputClosed"]
+DELIVERED, SENT, VIOLATION = _events["Delivered"], _events["Sent"], _events["Violation"]
+TSC_FREQUENCY, SEND_TOTAL = _events["TscFrequency"], _events["SendTotal"]
+DEVICE_REMOVED, DEVICE_RETURNED = _events["DeviceRemoved"], _events["DeviceReturned"]
+STALL_BEGAN, STALL_ENDED, NOTICE = _events["StallBegan"], _events["StallEnded"], _events["Notice"]
 VIOLATIONS = {code: cdefs.upper_snake(name).replace("_", " ").lower()
               for name, code in cdefs.enumerators(PROTOCOL, "Violation").items()}
 FILES = {name: value for name, value in _constants.items() if name.endswith(("File", "Pattern"))}
@@ -20,6 +25,7 @@ MAPPER_NAME = _constants["MapperName"]
 VARIABLES = {name: value for name, value in _constants.items() if name.endswith("Variable")}
 STRESS_SENDER_SHIFT = _constants["StressSenderShift"]
 EVENT = struct.Struct("<IiIIq")  # FakeMidiEvent
+Event = collections.namedtuple("Event", "kind device word thread ticks")
 PORT_EVENTS = {_events[name]: word for name, word in (
     ("InputOpened", "in-open"), ("InputOpenFailed", "in-fail"), ("InputStarted", "in-start"),
     ("InputStopped", "in-stop"), ("InputClosed", "in-close"), ("OutputOpened", "out-open"),
@@ -58,7 +64,7 @@ class DriverRecords:
             data = path.read_bytes()
             whole = len(data) - len(data) % EVENT.size
             for offset in range(self.event_offset, whole, EVENT.size):
-                self.event_cache.append(EVENT.unpack_from(data, offset))
+                self.event_cache.append(Event(*EVENT.unpack_from(data, offset)))
             self.event_offset = max(self.event_offset, whole)
         return self.event_cache
 
@@ -66,8 +72,8 @@ class DriverRecords:
         return [event for event in self.events() if event[0] in kinds]
 
     def sent(self, device=None, since=0):
-        return [word for kind, dev, word, _, _ in self.events()[since:]
-                if kind == SENT and (device is None or dev == device)]
+        return [event.word for event in self.events()[since:]
+                if event.kind == SENT and (device is None or event.device == device)]
 
     def mark(self):
         return len(self.events())
@@ -128,5 +134,5 @@ class DriverRecords:
         before = len(self.events_of(event))
         self.fault(line + (" quiet" if quiet else ""))
         way = 0 if kind == "in" else 1
-        return wait_until(lambda: [e for e in self.events_of(event)[before:] if e[2] == way],
+        return wait_until(lambda: [e for e in self.events_of(event)[before:] if e.word == way],
                           10, 0.01, line)[0]

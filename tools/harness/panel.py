@@ -27,8 +27,14 @@ DRUM = [value for name, value in _ids.items() if name.startswith("DRUM_") and na
 
 PORT_NAMES_FILE = cdefs.constants("settings/PortNames.h")["PortNamesFileName"]
 
-DEFAULT_INPUTS = ["Groovebox MIDI Out", "Keyboard MIDI Out", "in-busy Busy Input"]
-DEFAULT_OUTPUTS = ["Music App MIDI In", "Synth MIDI In", "out-busy Busy Output"]
+# The learn buttons in the header's order, which is the catalogue's: (controller, value, name).
+LEARN = dict(zip(SYNTH + DRUM + [WHEEL_UP, WHEEL_DOWN], cdefs.learn_catalogue()))
+
+# The devices a run has unless it says otherwise; the busy ones are held by another program.
+GROOVEBOX, KEYBOARD, BUSY_INPUT = "Groovebox MIDI Out", "Keyboard MIDI Out", "Busy Input"
+MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT = "Music App MIDI In", "Synth MIDI In", "Busy Output"
+DEFAULT_INPUTS = [GROOVEBOX, KEYBOARD, "in-busy " + BUSY_INPUT]
+DEFAULT_OUTPUTS = [MUSIC_APP, SYNTH_OUT, "out-busy " + BUSY_OUTPUT]
 
 
 def panels():
@@ -214,9 +220,10 @@ class Quorvel(driver.DriverRecords):
             return None
         return state["box"], " ".join(state["text"])
 
-    def hover(self, control):
-        """Rests the mouse on a control, as a user does to read its tooltip."""
-        x, y = self.center(control)
+    def hover(self, control, place=None):
+        """Rests the mouse on a control (its centre, or `place` in the panel), as a user does to
+        read its tooltip."""
+        x, y = place or self.center(control)
         # The small move within the control is what starts the tooltip's timer.
         xdotool("mousemove", "--window", self.panel_window, x, y, "mousemove_relative", "--",
                 1, 0)
@@ -263,6 +270,12 @@ class Quorvel(driver.DriverRecords):
         # timeout when the pointer is already there.
         xdotool("mousemove", "--window", self.panel_window, x if x is not None else cx,
                 y if y is not None else cy, "click", 1)
+
+    def focus_list(self, control):
+        """Clicks into a list's edit field, which gives the list the focus."""
+        left, top, _, _ = self.rects[control]
+        self.click(control, left + 10, top + 8)
+        wait_until(lambda: self.state()["focus"] == control, what=f"list {control} focused")
 
     def focus_panel(self):
         xdotool("windowfocus", "--sync", self.panel_window)
