@@ -62,7 +62,9 @@ bool HoldsBytes(const unsigned char (&expected)[5]) {
 // been tried and refused, and a little later still: well inside the save's retries (ten, 20 ms
 // apart), so that only a save that tries again replaces the file.
 DWORD WINAPI LetGoAfterTheFirstReplace(void* held) {
-    for (;;) {
+    // A save that never retries removes its new file at once: then it is missed, and the wait
+    // ends after a few seconds.
+    for (int wait = 0; wait < 5000; ++wait) {
         HANDLE written = CreateFileA(kSettingsTemporaryName, GENERIC_READ, 0, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (written != INVALID_HANDLE_VALUE) {
