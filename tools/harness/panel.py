@@ -120,11 +120,14 @@ class Quorvel(driver.DriverRecords):
         self.rects = None
 
     # ---- the process ------------------------------------------------------------------------
-    def start(self, wine_debug=None, **switches):
+    def start(self, wine_debug=None, wines_own_winmm=False, **switches):
         """wine_debug: Wine's debug channels for this run, whose output goes to wine.log;
+        wines_own_winmm: Wine's winmm in place of the virtual driver (no devices then);
         switches: the driver's (quiet=1, callback_bound=...)."""
         self.environment = dict(self.display.environment,
                                 **driver.environment(windows_path(self.midi), **switches))
+        if wines_own_winmm:
+            self.environment["WINEDLLOVERRIDES"] = "mscoree,mshtml="
         environment = dict(self.environment)
         log = subprocess.DEVNULL
         if wine_debug:
