@@ -1,6 +1,7 @@
 """The base of every end-to-end test group: one Xvfb display and wineserver per group, a
 screenshot of the screen whenever a test fails, no driver contract violation, ever, and the
 check that a flood of numbered notes left once each, in order, but for a gap of a fault."""
+import contextlib
 import re
 import sys
 import time
@@ -34,14 +35,28 @@ class PanelTestCase(unittest.TestCase):
     def tearDown(self):
         failed = any(test is self for test, _ in self._outcome.result.failures +
                      self._outcome.result.errors)
-        if failed and self.runs:
-            path = FAILURES / (re.sub(r"[^A-Za-z0-9_.]", "_", self.id()) + ".png")
-            self.runs[-1].screenshot(path)
-            print(f"\nscreenshot of the failure: {path}", file=sys.stderr)
+        if failed:
+            self.screenshot_failure(self.id())
         violations = [v for run in self.runs for v in run.violations()]
         for run in self.runs:
             run.cleanup()
         self.assertEqual(violations, [], "driver contract violations")
+
+    @contextlib.contextmanager
+    def subTest(self, msg=unittest.case._subtest_msg_sentinel, **params):
+        """A failed subtest leaves its screenshot too, taken before the next one starts."""
+        with super().subTest(msg, **params):
+            try:
+                yield
+            except Exception:
+                self.screenshot_failure(f"{self.id()} {msg} {params}")
+                raise
+
+    def screenshot_failure(self, name):
+        if self.runs:
+            path = FAILURES / (re.sub(r"[^A-Za-z0-9_.]", "_", name).strip("_") + ".png")
+            self.runs[-1].screenshot(path)
+            print(f"\nscreenshot of the failure: {path}", file=sys.stderr)
 
     def kill_earlier_runs(self):
         """One panel on the screen, even after a failed case."""
