@@ -38,6 +38,7 @@ constexpr const char* kInputFilePattern = "input-%d.bin";
 //   plug in|out NAME [quiet]    a device of that name comes (back)
 //   notice                      the platform says that devices changed, and nothing more
 //   stall out N send|close MS   the next send to, or close of, device N takes MS milliseconds
+//   wait MS                     the lines after it are carried out MS milliseconds later
 // After an unplug or a plug the driver posts WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to the
 // process's top-level windows, as Windows does, unless the line says "quiet".
 constexpr const char* kFaultsFile = "faults.txt";

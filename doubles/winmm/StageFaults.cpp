@@ -50,6 +50,8 @@ void CarryOut(char* line) {
         Arm(device, what, milliseconds);
     } else if (std::strcmp(line, "notice") == 0) {
         PostDeviceNotice();
+    } else if (std::sscanf(line, "wait %ld", &milliseconds) == 1) {
+        Sleep(static_cast<DWORD>(milliseconds)); // the platform takes its time: later lines wait
     } else if (std::sscanf(line, "%7s %7s %n", verb, way, &nameAt) == 2 && nameAt > 0) {
         char* name = line + nameAt;
         char* quiet = std::strstr(name, " quiet");

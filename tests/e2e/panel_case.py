@@ -123,7 +123,7 @@ class PanelTestCase(unittest.TestCase):
             lists = [state["items"].get(INPUT_DEVICE, []), state["items"].get(OUTPUT_DEVICE, [])]
             chosen = (state["selection"][INPUT_DEVICE], state["selection"][OUTPUT_DEVICE])
             return (lists, chosen) == ([inputs, outputs], selections)
-        wait_until(matching, 10, 0.2, f"the lists {inputs} {outputs} {selections}")
+        wait_until(matching, interval=0.2, what=f"the lists {inputs} {outputs} {selections}")
         self.assertIsNone(run.message_box(), "a box for what Quorvel tried by itself")
 
     def flow_back(self, run, returned, first, device=0):

@@ -4,7 +4,6 @@ last) and frozen at start (Windows 11's MIDI service before its 2026 fix, Wine's
 device that leaves stays listed and fails to open). Quorvel keeps its lists true, takes a chosen
 device up again by itself once it is back, opens nothing else, and shows no box for what it
 tries by itself. Every word played outside a fault leaves once, in order."""
-import time
 import unittest
 
 from panel_case import PanelTestCase
@@ -15,7 +14,7 @@ from harness.waiting import wait_until
 
 SETTINGS = [0, 1, 1, 0, 0]  # the groovebox in, the music application out
 BEFORE, OTHERS = 5_000, 3_000
-LATE = 3  # seconds between the notice and a port that the platform lists late
+LATE = 3000  # milliseconds between the notice and a port that the platform lists late
 
 
 class LiveDevices(PanelTestCase):
@@ -68,8 +67,8 @@ class LiveDevices(PanelTestCase):
                 if lists:
                     self.assertLists(run, [KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT],
                                      (-1, 0))
-                time.sleep(LATE)  # the platform's delay before it lists the port
-                self.flow_back(run, run.plug_in("in", GROOVEBOX, quiet=True), 100_000)
+                self.flow_back(run, run.plug_in("in", GROOVEBOX, quiet=True, after=LATE),
+                               100_000)
                 self.assertIn(("in-open", 0), run.port_events(mark))
                 self.assertClosesWithSettings(run, [0, 1, 1, position, 0])
 

@@ -86,8 +86,8 @@ class NamesBetweenRuns(PanelTestCase):
                                  {"lists": "renumbered"}, inputs=case["inputs"],
                                  outputs=case["outputs"])
                 state = run.wait_panel()
-                wait_until(lambda: run.port_events() == case["opened"], 10, 0.1,
-                           f"the ports {case['opened']}")
+                wait_until(lambda: run.port_events() == case["opened"], interval=0.1,
+                           what=f"the ports {case['opened']}")
                 self.assertIsNone(run.message_box(), "a box at start")
                 self.assertEqual((state["selection"][INPUT_DEVICE], state["edit"][INPUT_DEVICE]),
                                  case["shown"])

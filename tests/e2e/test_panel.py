@@ -198,10 +198,10 @@ class Panel(PanelTestCase):
             with self.subTest(what):
                 mark = run.mark()
                 play()
-                wait_until(lambda: lights() == lit, 10, 0.02, f"the lights {lit}")
+                wait_until(lambda: lights() == lit, interval=0.02, what=f"the lights {lit}")
                 if what != "a learn button":
                     wait_until(lambda: len(self.delivered(run, mark)) >= FLOOD, what="the flood")
-                wait_until(lambda: lights() == quiet, 10, 0.1, "the lights dark again")
+                wait_until(lambda: lights() == quiet, interval=0.1, what="the lights dark again")
 
     def test_a_second_start_in_the_folder_brings_its_panel_forward_and_ends(self):
         run = self.launch_to_panel(SETTINGS)

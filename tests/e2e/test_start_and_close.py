@@ -1,5 +1,4 @@
 """Starting with and without "Settings", the ports opened at start, and closing the panel."""
-import time
 import unittest
 
 from panel_case import PanelTestCase
@@ -118,7 +117,9 @@ class StartAndClose(PanelTestCase):
         run.key("alt+F4")
         self.assertEqual(run.wait_message_box(), ("warning", "Can't Save Settings"))
         self.assertEqual(run.port_events()[-1], ("in-start", 0), "ports closed before the save")
-        time.sleep(0.5)  # a process that ended early would show here
+        mark = run.mark()
+        run.inject(0, [cc(1, 1)])  # the program still runs, with its ports open, a while later
+        self.assertEqual(run.wait_sent(1, mark), [cc(1, 1)])
         self.assertTrue(run.running(), "the process ended before the warning was answered")
         run.press_box_ok("warning")
         self.assertEqual(run.wait_exit(), 0)

@@ -119,8 +119,11 @@ class DriverRecords:
         quiet, the driver then tells the program's windows that devices changed."""
         return self._device_change(f"unplug {kind} {name}", DEVICE_REMOVED, kind, quiet)
 
-    def plug_in(self, kind, name, quiet=False):
-        """A device of that name comes, or comes back; returns the driver's record of it."""
+    def plug_in(self, kind, name, quiet=False, after=0):
+        """A device of that name comes, or comes back, `after` milliseconds from now (the
+        platform's own delay); returns the driver's record of it."""
+        if after:
+            self.fault(f"wait {after}")
         return self._device_change(f"plug {kind} {name}", DEVICE_RETURNED, kind, quiet)
 
     def notice(self):
@@ -128,11 +131,12 @@ class DriverRecords:
         there; returns its record."""
         before = len(self.events_of(NOTICE))
         self.fault("notice")
-        return wait_until(lambda: self.events_of(NOTICE)[before:], 10, 0.01, "the notice")[0]
+        return wait_until(lambda: self.events_of(NOTICE)[before:], interval=0.01,
+                          what="the notice")[0]
 
     def _device_change(self, line, event, kind, quiet):
         before = len(self.events_of(event))
         self.fault(line + (" quiet" if quiet else ""))
         way = 0 if kind == "in" else 1
         return wait_until(lambda: [e for e in self.events_of(event)[before:] if e.word == way],
-                          10, 0.01, line)[0]
+                          interval=0.01, what=line)[0]
