@@ -216,6 +216,20 @@ class Quorvel(driver.DriverRecords):
     def state(self):
         return self.probe("state")
 
+    def lights_ever_lit(self, action, milliseconds=1500):
+        """Runs `action` while the probe watches the lights without a gap for `milliseconds`;
+        returns whether the in and the out light were ever lit, as (in, out)."""
+        with tempfile.NamedTemporaryFile(mode="w+", errors="replace") as output:
+            watcher = subprocess.Popen([WINE, str(BUILD / "panel_probe.exe"), "lights",
+                                        str(milliseconds)], env=self.display.environment,
+                                       stdout=output, stderr=subprocess.STDOUT)
+            text = lambda: Path(output.name).read_text(errors="replace")
+            wait_until(lambda: "watching" in text(), what="the probe watching the lights")
+            action()
+            watcher.wait(milliseconds / 1000 + 60)
+            ever_in, ever_out = text().split("lights ", 1)[1].split()[:2]
+            return ever_in == "1", ever_out == "1"
+
     def message_box(self):
         """(caption, text) of an open message box, or None."""
         state = self.probe("box")

@@ -7,6 +7,7 @@
 #include "resource.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -169,6 +170,28 @@ void PrintTooltip() {
 
 } // namespace
 
+// Watches the lights for a while, so that a light lit for a moment is not missed between two
+// asks: prints "watching" once it looks, then which light was ever lit and which is lit at the
+// end. The light's text says its state.
+void WatchLights(HWND panel, int milliseconds) {
+    std::printf("watching\n");
+    std::fflush(stdout);
+    const int ids[] = {IDC_MIDI_IN_LIGHT, IDC_MIDI_OUT_LIGHT};
+    bool everLit[2] = {false, false};
+    bool litNow[2] = {false, false};
+    for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+         GetTickCount64() < end;) {
+        for (int light = 0; light < 2; ++light) {
+            char text[32] = "";
+            GetWindowTextA(GetDlgItem(panel, ids[light]), text, sizeof text);
+            litNow[light] = std::strstr(text, "active") != nullptr;
+            everLit[light] = everLit[light] || litNow[light];
+        }
+        Sleep(5);
+    }
+    std::printf("lights %d %d %d %d\n", everLit[0], everLit[1], litNow[0], litNow[1]);
+}
+
 int main(int argc, char** argv) {
     const char* command = argc > 1 ? argv[1] : "state";
     HWND panel = FindPanel();
@@ -179,6 +202,8 @@ int main(int argc, char** argv) {
         PrintDropDown(panel);
     } else if (std::strcmp(command, "tooltip") == 0) {
         PrintTooltip();
+    } else if (std::strcmp(command, "lights") == 0 && panel != nullptr) {
+        WatchLights(panel, argc > 2 ? std::atoi(argv[2]) : 0);
     } else if (panel != nullptr) {
         PrintState(panel);
     }
