@@ -7,7 +7,7 @@ import sys
 import time
 import unittest
 
-from harness.driver import CLOCK_FREQUENCY, DELIVERED, SENT
+from harness.driver import CLOCK_FREQUENCY, DELIVERED, PORT_EVENTS, SENT
 from harness.midi import numbered_note
 from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE, Quorvel
 from harness.waiting import wait_until
@@ -89,6 +89,14 @@ class PanelTestCase(unittest.TestCase):
         run.inject(device, [numbered_note(first + i) for i in range(count)])
         if since is not None:
             wait_until(lambda: len(self.delivered(run, since)) > count // 4, what="the flow")
+
+    @staticmethod
+    def back_in_service(run, kind, since):
+        """When the port was back after the mark `since`: its input started, or its output
+        opened. Words delivered before that may be lost, and none after."""
+        wanted = "in-start" if kind == "in" else "out-open"
+        return next(event.ticks for event in run.events()[since:]
+                    if PORT_EVENTS.get(event.kind) == wanted)
 
     def delivered(self, run, since):
         return [(event.word, event.ticks) for event in run.events()[since:]

@@ -38,9 +38,11 @@ class LiveDevices(PanelTestCase):
                 self.flood(run, 0, BEFORE, since=mark)
                 removed = run.unplug(kind, run.device_name(kind, 0))
                 self.assertLists(run, *lists_after_leaving, selections[0])
-                back = self.flow_back(run, run.plug_in(kind, run.device_name(kind, 0)), BEFORE)
+                back = run.mark()
+                self.flow_back(run, run.plug_in(kind, run.device_name(kind, 0)), BEFORE)
                 self.assertLists(run, *lists_after_return, selections[1])
-                self.assertOnceInOrder(run, mark, removed.ticks, run.events()[back].ticks)
+                self.assertOnceInOrder(run, mark, removed.ticks,
+                                       self.back_in_service(run, kind, back))
                 self.assertClosesWithSettings(run, saved)
 
     def test_frozen_lists_a_device_that_answers_again_is_taken_up(self):

@@ -44,7 +44,8 @@ class StageFaults(PanelTestCase):
                 self.flood(run, BEFORE, AFTER)
                 wait_until(lambda: numbered_note(BEFORE + AFTER - 1) in run.sent(since=reopen),
                            what="the flow after the return")
-                self.assertOnceInOrder(run, mark, removed, run.events()[reopen].ticks)
+                self.assertOnceInOrder(run, mark, removed,
+                                       self.back_in_service(run, kind, reopen))
                 self.assertClosesWithSettings(run, SETTINGS)
 
     def test_closing_while_unplugged_devices_are_held_writes_the_file_and_ends(self):
