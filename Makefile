@@ -47,7 +47,7 @@ dist: deps
 	cd build/dist && python3 -m zipfile -c ../../dist/Quorvel-$(VERSION)-win32.zip \
 	    Quorvel.exe UserGuide.html LICENSE.txt CHANGES.txt
 	rm -rf build/dist-check && python3 -m zipfile -e dist/Quorvel-$(VERSION)-win32.zip build/dist-check
-	python3 tests/windows/check_exe.py build/dist-check/Quorvel.exe i686
+	python3 tools/check-exe.py build/dist-check/Quorvel.exe i686
 	@sha256sum dist/Quorvel-$(VERSION)-win32.zip
 
 bench: build

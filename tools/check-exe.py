@@ -3,7 +3,7 @@
 and GUI subsystem, the oldest Windows it claims, terminal-server aware, no build time stamp,
 only system DLLs imported, an embedded manifest that Windows' side-by-side parser accepts, a
 panel picture it can load, and the program's icon.
-Usage: check_exe.py EXE i686|x86_64"""
+Usage: check-exe.py EXE i686|x86_64"""
 import re
 import struct
 import sys
@@ -11,7 +11,7 @@ import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 RESOURCE_IDS = {m[1]: int(m[2]) for m in re.finditer(
-    r"^#define (ID[BI]_\w+) (\d+)$", (Path(__file__).resolve().parents[2] / "panel" /
+    r"^#define (ID[BI]_\w+) (\d+)$", (Path(__file__).resolve().parents[1] / "panel" /
                                      "resource.h").read_text(), re.M)}
 IDB_BACKGROUND, IDI_QUORVEL = RESOURCE_IDS["IDB_BACKGROUND"], RESOURCE_IDS["IDI_QUORVEL"]
 MACHINES = {"i686": 0x14C, "x86_64": 0x8664}
