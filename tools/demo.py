@@ -9,7 +9,7 @@ import time
 
 from harness.cdefs import ROOT
 from harness.midi import cc, note_off, note_on, program
-from harness.panel import Quorvel
+from harness.panel import GROOVEBOX, MUSIC_APP, Quorvel
 from harness.wine import Display
 
 CLOCK_SECONDS = 60 / 120 / 24  # 24 clocks per quarter note at 120 BPM
@@ -72,13 +72,12 @@ class Monitor:
 def main():
     display = Display(use_current=True)
     display.start()
-    run = Quorvel(display, [0, 1, 1, 0, 0], inputs=["Groovebox MIDI Out"],
-                          outputs=["Music App MIDI In"])
+    run = Quorvel(display, [0, 1, 1, 0, 0], inputs=[GROOVEBOX], outputs=[MUSIC_APP])
     try:
         run.start()
         run.wait_panel()
         run.wait_started()
-        print("Quorvel is bridging 'Groovebox MIDI Out' to 'Music App MIDI In'.")
+        print(f"Quorvel is bridging '{GROOVEBOX}' to '{MUSIC_APP}'.")
         print("What the music application receives:")
         monitor = Monitor(run)
         screenshot = ROOT / "build" / "quorvel-panel.png"

@@ -9,7 +9,8 @@ import time
 
 from harness import driver
 from harness.midi import realistic_bars
-from harness.panel import OUTPUT_DEVICE, Quorvel
+from harness.controls import OUTPUT_DEVICE
+from harness.panel import GROOVEBOX, MUSIC_APP, SYNTH_OUT, Quorvel
 from harness.waiting import wait_until
 from harness.wine import BUILD, Display
 
@@ -20,8 +21,9 @@ ROUNDS = 3
 def measure(display, name, switching=False):
     """Nanoseconds from delivery to first send, sorted, for every message that was sent on, and
     how many output switches fell between the first and the last delivery."""
-    run = Quorvel(display, [0, 1, 1, 0, 0], inputs=["Groovebox MIDI Out"],
-                          outputs=["Music App MIDI In", "Synth MIDI In"], program_name=name)
+    run = Quorvel(display, [0, 1, 1, 0, 0], inputs=[GROOVEBOX], outputs=[MUSIC_APP, SYNTH_OUT],
+                  program_name=name, allowed=[("in", GROOVEBOX), ("out", MUSIC_APP),
+                                              ("out", SYNTH_OUT)])
     try:
         # While switching, the driver records every delivery, which slows it enough for the
         # switches to land in the middle of the stream.
@@ -35,8 +37,7 @@ def measure(display, name, switching=False):
         measured = lambda: samples.exists() and samples.stat().st_size >= 4 * expected
         if switching:
             run.wait_panel()
-            left, top, _, _ = run.rects[OUTPUT_DEVICE]
-            run.click(OUTPUT_DEVICE, left + 10, top + 8)  # focus in the output list
+            run.focus_list(OUTPUT_DEVICE)
             run.inject(0, stream)
             keys = 0
             while not measured():

@@ -7,7 +7,7 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import cc
-from harness.panel import DRUM, INPUT_DEVICE, OUTPUT_DEVICE
+from harness.controls import DRUM, INPUT_DEVICE, OUTPUT_DEVICE
 from harness.waiting import wait_until
 
 # Reviewed stubs: (pattern matched against the fixme line, why the program does not rest on it).

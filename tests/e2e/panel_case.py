@@ -9,7 +9,8 @@ import unittest
 
 from harness.driver import CLOCK_FREQUENCY, DELIVERED, PORT_EVENTS, SENT
 from harness.midi import numbered_note
-from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE, Quorvel
+from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
+from harness.panel import Quorvel
 from harness.waiting import wait_until
 from harness.wine import FAILURES, Display
 

@@ -8,8 +8,8 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import numbered_note
-from harness.panel import (BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, INPUT_DEVICE, KEYBOARD, MUSIC_APP,
-                           OUTPUT_DEVICE, SYNTH_OUT)
+from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
+from harness.panel import BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT
 from harness.waiting import wait_until
 
 SETTINGS = [0, 1, 1, 0, 0]  # the groovebox in, the music application out

@@ -6,8 +6,8 @@ import unittest
 from panel_case import PanelTestCase
 from harness.driver import DELIVERED, OUTPUT_OPENED
 from harness.midi import cc, numbered_note
-from harness.panel import DRUM, INPUT_DEVICE, LEARN, OUTPUT_DEVICE, SYNTH, xdotool
-
+from harness.controls import DRUM, INPUT_DEVICE, LEARN, OUTPUT_DEVICE, SYNTH
+from harness.xinput import xdotool
 FLOOD, REST = 300_000, 20_000  # words while switching outputs; then per later phase
 PART_KEYS = {cc(controller, value) for id, (controller, value, _) in LEARN.items()
              if id in SYNTH + DRUM}

@@ -8,8 +8,8 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import cc, numbered_note
-from harness.panel import (GROOVEBOX, INPUT_DEVICE, KEYBOARD, MUSIC_APP, OUTPUT_DEVICE, SYNTH_MUTES,
-                           SYNTH_OUT)
+from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES
+from harness.panel import GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT
 from harness.waiting import wait_until
 
 PAD = "Pad MIDI Out"

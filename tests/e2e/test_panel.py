@@ -5,9 +5,11 @@ import unittest
 from panel_case import PanelTestCase
 from harness.driver import DELIVERED
 from harness.midi import cc, numbered_note, program
-from harness.panel import (DRUM, DRUM_MUTES, IN_LIGHT, INPUT_DEVICE, LEARN, OUT_LIGHT,
-                           OUTPUT_DEVICE, SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE,
-                           WHEEL_UP, Quorvel, panels)
+from harness.controls import (DRUM, DRUM_MUTES, INPUT_DEVICE, IN_LIGHT, LEARN, OUTPUT_DEVICE,
+                              OUT_LIGHT, SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE,
+                              WHEEL_UP)
+from harness.panel import Quorvel
+from harness.xinput import panels
 from harness.waiting import wait_until
 
 UP, DOWN = (cc(*LEARN[button][:2]) for button in (WHEEL_UP, WHEEL_DOWN))

@@ -8,7 +8,8 @@ import unittest
 from panel_case import PanelTestCase
 from harness.driver import OUTPUT_CLOSED, STALL_BEGAN, STALL_ENDED
 from harness.midi import numbered_note
-from harness.panel import INPUT_DEVICE, OUTPUT_DEVICE, xdotool
+from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
+from harness.xinput import xdotool
 from harness.waiting import wait_until
 
 SETTINGS = [0, 1, 1, 0, 0]  # input 0, output 0

@@ -3,9 +3,9 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import cc, program
-from harness.panel import (BUSY_INPUT, BUSY_OUTPUT, DRUM_MUTES, GROOVEBOX, INPUT_DEVICE, KEYBOARD,
-                           MUSIC_APP, OUTPUT_DEVICE, SYNTH_MUTES, SYNTH_OUT, WHEEL_DOWN,
-                           WHEEL_TYPE, WHEEL_UP)
+from harness.controls import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES, WHEEL_DOWN,
+                              WHEEL_TYPE, WHEEL_UP)
+from harness.panel import BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT
 from harness.waiting import wait_until
 
 # No port chosen; the wheel type in force, Up / Down.
