@@ -2,6 +2,7 @@
 // of one name are told apart.
 #include "PortNames.h"
 #include "CapturedSeams.h"
+#include "FreshWorkingFolder.h"
 #include "SettingsFile.h"
 
 #include <gtest/gtest.h>
@@ -60,21 +61,7 @@ const struct {
     {"", kNone, kNone},
 };
 
-class PortNamesFile : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ResetEngineForTest();
-        char pattern[] = "/tmp/quorvel-port-names-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        fs::current_path(folder);
-    }
-    void TearDown() override {
-        fs::current_path("/");
-        fs::remove_all(folder);
-    }
-    fs::path folder;
-};
+using PortNamesFile = FreshWorkingFolder;
 
 TEST_F(PortNamesFile, EachFileGivesItsNamesAndADamagedOneNoneWithoutAWord) {
     for (const auto& file : kFiles) {

@@ -2,6 +2,7 @@
 // that must fail without harming the file that is there.
 #include "SettingsFile.h"
 #include "CapturedSeams.h"
+#include "FreshWorkingFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -80,22 +81,7 @@ const Row kRows[] = {
 const ReportedFailure kNoSettings{"No settings to load", "warning"};
 const ReportedFailure kCantSave{"Can't Save Settings", "warning"};
 
-// Each test runs in a working folder of its own, as the program runs in the user's.
-class SettingsFile : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ResetEngineForTest();
-        char pattern[] = "/tmp/quorvel-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        fs::current_path(folder);
-    }
-    void TearDown() override {
-        fs::current_path("/");
-        fs::remove_all(folder);
-    }
-    fs::path folder;
-};
+using SettingsFile = FreshWorkingFolder;
 
 TEST_F(SettingsFile, EveryRowLoadsAndSavesAsItsBytes) {
     for (const Row& row : kRows) {
