@@ -14,14 +14,14 @@ build: deps
 
 # The Wine runs prove the 32-bit product where this machine runs 32-bit processes, and the
 # x86_64 build of the same sources where it does not; pick-wine-build.sh says which, and why.
-# The output gate's stress test and the stub check run on every build this machine's Wine runs.
+# The output gate's stress test, the save around others and the stub check run on every build
+# this machine's Wine runs, the builds side by side (run-wine-suites.sh).
 test: build
 	ctest --preset host
 	ctest --preset win32 -L windows
 	ctest --preset win64 -L windows
-	for wine_build in $$(tools/pick-wine-build.sh --all 2>/dev/null); do \
-	    ctest --preset $$wine_build -L every-build || exit 1; done
-	wine_build=$$(tools/pick-wine-build.sh) && ctest --preset $$wine_build -L e2e
+	tools/pick-wine-build.sh >/dev/null
+	tools/run-wine-suites.sh
 
 VERSION := $(shell grep -o "Quorvel VERSION [0-9.]*" CMakeLists.txt | cut -d " " -f 3)
 
