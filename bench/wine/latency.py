@@ -66,7 +66,12 @@ def percentile(values, fraction):
 
 
 def figures(values):
-    return percentile(values, 0.5), percentile(values, 0.99), values[-1]
+    """p50, p99, max, and the mean of the fastest 99 %: where the time-stamp counter ticks as
+    coarsely as a virtual machine's may (10 ns), a percentile jumps a whole tick, the mean does
+    not."""
+    fastest = values[:max(1, int(0.99 * len(values)))]
+    return (percentile(values, 0.5), percentile(values, 0.99), values[-1],
+            sum(fastest) / len(fastest))
 
 
 def main():
@@ -80,16 +85,17 @@ def main():
         display.stop()
     print(f"build: {BUILD.name}; {MESSAGES} messages of a realistic stream per program and "
           f"round; nanoseconds from delivery to the first send")
-    print(f"{'':34}{'p50':>8}{'p99':>8}{'max':>10}")
+    print(f"{'':34}{'p50':>8}{'p99':>8}{'max':>10}{'mean99':>8}")
     for index, (quorvel, bare) in enumerate(rounds, 1):
-        for label, (p50, p99, most) in ((f"round {index}: Quorvel", quorvel),
-                                        (f"round {index}: bare forwarder", bare)):
-            print(f"{label:34}{p50:>8.1f}{p99:>8.1f}{most:>10.1f}")
+        for label, (p50, p99, most, mean) in ((f"round {index}: Quorvel", quorvel),
+                                              (f"round {index}: bare forwarder", bare)):
+            print(f"{label:34}{p50:>8.1f}{p99:>8.1f}{most:>10.1f}{mean:>8.1f}")
     median = lambda program, column: sorted(r[program][column] for r in rounds)[ROUNDS // 2]
     print(f"median Quorvel / bare forwarder: p50 {median(0, 0):.1f} / {median(1, 0):.1f} = "
           f"{median(0, 0) / median(1, 0):.2f}x, p99 {median(0, 1):.1f} / {median(1, 1):.1f} = "
-          f"{median(0, 1) / median(1, 1):.2f}x")
-    p50, p99, most = figures(switching)
+          f"{median(0, 1) / median(1, 1):.2f}x, mean of the fastest 99 % {median(0, 3):.1f} / "
+          f"{median(1, 3):.1f} = {median(0, 3) / median(1, 3):.2f}x")
+    p50, p99, most, _ = figures(switching)
     print(f"Quorvel, recording every event, during {switches} output switches: p50 {p50:.1f}, "
           f"p99 {p99:.1f}; the longest a delivery waited: {most / 1000:.1f} us")
 
