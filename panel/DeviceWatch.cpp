@@ -40,6 +40,11 @@ WatchedList inputs{nullptr, {}, {}, portNames.input.device, false, bridgeSetting
 HWND panelWindow = nullptr;
 int lateReadsLeft = 0;
 
+bool HasFocus(HWND list) {
+    HWND focus = GetFocus();
+    return focus == list || (focus != nullptr && GetParent(focus) == list);
+}
+
 bool DroppedDown(const WatchedList& list) {
     return SendMessageA(list.control, CB_GETDROPPEDSTATE, 0, 0) != FALSE;
 }
@@ -52,7 +57,7 @@ void ShowChosen(const WatchedList& list) {
     if (position < 0 && list.chosen.name[0] != '\0') {
         SendMessageA(list.control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(list.chosen.name));
     }
-    ShowDeviceNameFromItsStart(list.control);
+    ShowDeviceNameFromItsStart(list.control, HasFocus(list.control));
 }
 
 void Refill(WatchedList& list) {
@@ -155,12 +160,13 @@ bool ChooseOutputDevice() {
     return Choose(outputs);
 }
 
-void ShowDeviceNameFromItsStart(HWND list) {
-    // All of it selected, as a focused field selects it, with the caret, and so the view, at
-    // its start.
+void ShowDeviceNameFromItsStart(HWND list, bool focused) {
+    // The caret, and so the view, at the start; a focused field has all of it selected, as a
+    // list selects it, an unfocused one nothing, so that only the focused list looks focused.
     // Posted: a list that takes the focus selects its text itself after telling us.
     HWND edit = GetWindow(list, GW_CHILD);
-    PostMessageA(edit, EM_SETSEL, static_cast<WPARAM>(GetWindowTextLengthA(edit)), 0);
+    const int length = focused ? GetWindowTextLengthA(edit) : 0;
+    PostMessageA(edit, EM_SETSEL, static_cast<WPARAM>(length), 0);
     PostMessageA(edit, EM_SCROLLCARET, 0, 0);
 }
 
@@ -188,6 +194,6 @@ void OnDeviceListClosed() {
 
 void OnFollowDevicesMessage() {
     FollowDevices();
-    ShowDeviceNameFromItsStart(inputs.control);
-    ShowDeviceNameFromItsStart(outputs.control);
+    ShowDeviceNameFromItsStart(inputs.control, HasFocus(inputs.control));
+    ShowDeviceNameFromItsStart(outputs.control, HasFocus(outputs.control));
 }

@@ -26,7 +26,7 @@ void OnDeviceTimer(UINT_PTR timer);
 
 // A long name shows its start in a list's edit field, not its end: after each change of the
 // list, and when the list takes the focus.
-void ShowDeviceNameFromItsStart(HWND list);
+void ShowDeviceNameFromItsStart(HWND list, bool focused);
 
 // A list that was dropped down is refilled only once it has closed: OnDeviceListClosed posts
 // kFollowDevicesMessage to the panel, whose handling calls OnFollowDevicesMessage.

@@ -118,7 +118,7 @@ void OnDeviceListCommand(HWND list, int notification, bool (*choose)(), void (*o
     } else if (notification == CBN_CLOSEUP) {
         OnDeviceListClosed();
     } else if (notification == CBN_SETFOCUS) {
-        ShowDeviceNameFromItsStart(list);
+        ShowDeviceNameFromItsStart(list, true);
     }
 }
 
