@@ -65,10 +65,17 @@ class PanelInput:
                 y if y is not None else cy, "click", 1)
 
     def focus_list(self, control):
-        """Clicks into a list's edit field, which gives the list the focus."""
+        """Clicks into a list's edit field, which gives the list the focus; clicked again if the
+        focus is not there a while later, as choose() clicks its arrow again."""
         left, top, _, _ = self.rects[control]
-        self.click(control, left + 10, top + 8)
-        wait_until(lambda: self.state()["focus"] == control, what=f"list {control} focused")
+        for _ in range(3):
+            self.click(control, left + 10, top + 8)
+            try:
+                return wait_until(lambda: self.state()["focus"] == control, 10, 0.1,
+                                  f"list {control} focused")
+            except AssertionError:
+                pass
+        raise AssertionError(f"list {control} took no focus after three clicks")
 
     def focus_panel(self):
         xdotool("windowfocus", "--sync", self.panel_window)
