@@ -40,7 +40,6 @@ void Update(Light& light, DWORD now) {
 
 void LightUp(Light& light, DWORD now) {
     light.litUntil = now + kHoldMilliseconds;
-    Update(light, now);
 }
 
 } // namespace
@@ -68,7 +67,9 @@ void OnActivityTimer(UINT_PTR timer) {
 }
 
 void NoteLearnSent() {
-    LightUp(outLight, GetTickCount());
+    const DWORD now = GetTickCount();
+    LightUp(outLight, now);
+    Update(outLight, now);
 }
 
 bool DrawActivityLight(const DRAWITEMSTRUCT& item) {

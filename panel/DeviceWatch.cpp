@@ -111,6 +111,7 @@ bool Choose(WatchedList& list) {
     return true;
 }
 
+// `saved` is where list.chosen lives: what it names is taken before the choice overwrites it.
 void ChooseAtStart(WatchedList& list, const PortName& saved) {
     const DeviceIdentity named = NamedAtStart(saved, list.position);
     if (named.name[0] == '\0') {
@@ -131,14 +132,13 @@ void WatchDevices(HWND panel, HWND inputList, HWND outputList) {
     panelWindow = panel;
     outputs.control = outputList;
     inputs.control = inputList;
-    const PortNames saved = portNames;
     for (WatchedList* list : {&outputs, &inputs}) {
         list->read(list->platform);
         list->shown = list->platform;
         FillDeviceList(list->control, list->shown);
-        list->chosen = DeviceIdentity{};
+        // Without settings no names were read either, and nothing is chosen.
         if (bridgeSettings.settingsLoaded) {
-            ChooseAtStart(*list, list == &outputs ? saved.output : saved.input);
+            ChooseAtStart(*list, list == &outputs ? portNames.output : portNames.input);
         }
     }
 }

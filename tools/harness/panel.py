@@ -58,24 +58,19 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
                                 **driver.environment(windows_path(self.midi), **switches))
         if wines_own_winmm:
             self.environment["WINEDLLOVERRIDES"] = "mscoree,mshtml="
-        environment = dict(self.environment)
-        log = subprocess.DEVNULL
-        if wine_debug:
-            environment["WINEDEBUG"] = wine_debug
-            log = open(self.folder / "wine.log", "w")
-        self.process = subprocess.Popen([WINE, str(BUILD / self.program_name)],
-                                        cwd=self.folder, env=environment,
-                                        stdout=subprocess.DEVNULL, stderr=log)
-        if wine_debug:
-            log.close()
+        if not wine_debug:
+            self.process = self.start_again()
+            return self
+        with open(self.folder / "wine.log", "w") as log:
+            self.process = self.start_again(dict(self.environment, WINEDEBUG=wine_debug), log)
         return self
 
-    def start_again(self):
-        """A second start of the program in the same folder, as a second double click; returns
-        its process."""
+    def start_again(self, environment=None, log=subprocess.DEVNULL):
+        """A start of the program in this run's folder and environment; called again, a second
+        double click. Returns its process."""
         return subprocess.Popen([WINE, str(BUILD / self.program_name)], cwd=self.folder,
-                                env=self.environment, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+                                env=environment or self.environment, stdout=subprocess.DEVNULL,
+                                stderr=log)
 
     def wine_log(self):
         return (self.folder / "wine.log").read_text(errors="replace").splitlines()
