@@ -21,6 +21,7 @@ void ResetEngineForTest() {
     bridgeSettings.outputDevice = 0;
     bridgeSettings.settingsLoaded = false;
     translatorState = TranslatorState{};
+    ReleaseHeldNotes();
     sentMessages.clear();
     reportedFailures.clear();
 }

@@ -16,7 +16,8 @@ struct ReportedFailure {
 extern std::vector<ShortMessage> sentMessages;
 extern std::vector<ReportedFailure> reportedFailures;
 
-// Process-start state: default settings, zeroed translator memory, nothing captured.
+// Process-start state: default settings, zeroed translator memory, nothing held, nothing
+// captured.
 void ResetEngineForTest();
 
 constexpr ShortMessage CC(unsigned controller, unsigned value, unsigned channel = 1) {

@@ -67,6 +67,16 @@ extern InputActivity inputActivity;
 // Whether a delivered word sends anything under the current settings.
 bool ProducesOutput(ShortMessage message);
 
+// ---- Notes held at the output --------------------------------------------------------------
+
+// What the output port in use holds of what Quorvel forwarded. A delivery thread keeps it, for
+// each word that reached the output; only one input's events, which never overlap, are kept.
+void KeepHeldNotes(ShortMessage sent);
+// One Note Off for each held note, then a sustain release (CC 64 = 0) for each channel whose
+// pedal is held, through SendToOutput; then nothing is held. Only while no delivery thread is
+// sending: the window thread, during an output switch.
+void ReleaseHeldNotes();
+
 // ---- Learn catalogue ------------------------------------------------------------------------
 
 enum LearnControl : int {

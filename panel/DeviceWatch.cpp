@@ -29,13 +29,15 @@ struct WatchedList {
     PortHealth (*health)();
     bool (*takeUp)();
     void (*open)();
+    void (*left)(); // once there is evidence that the chosen device left; may be null
 };
 
 // clang-format off
 WatchedList outputs{nullptr, {}, {}, portNames.output.device, false, bridgeSettings.outputDevice,
-                    ReadOutputDevices, MidiOutputHealth, TakeUpMidiOutput, OpenMidiOutput};
+                    ReadOutputDevices, MidiOutputHealth, TakeUpMidiOutput, OpenMidiOutput, nullptr};
 WatchedList inputs{nullptr, {}, {}, portNames.input.device, false, bridgeSettings.inputDevice,
-                   ReadInputDevices, MidiInputHealth, TakeUpMidiInput, OpenMidiInput};
+                   ReadInputDevices, MidiInputHealth, TakeUpMidiInput, OpenMidiInput,
+                   ReleaseNotesOfLostInput};
 // clang-format on
 HWND panelWindow = nullptr;
 int lateReadsLeft = 0;
@@ -66,6 +68,13 @@ void Refill(WatchedList& list) {
     ShowChosen(list);
 }
 
+void MarkLost(WatchedList& list) {
+    if (!list.lost && list.left != nullptr) {
+        list.left();
+    }
+    list.lost = true;
+}
+
 void Follow(WatchedList& list) {
     list.read(list.platform);
     if (!SameDevices(list.platform, list.shown) && !DroppedDown(list)) {
@@ -73,13 +82,17 @@ void Follow(WatchedList& list) {
     }
     const int position = PositionOf(list.platform, list.chosen);
     if (position < 0) {
-        list.lost = list.chosen.name[0] != '\0';
+        if (list.chosen.name[0] != '\0') {
+            MarkLost(list);
+        } else {
+            list.lost = false;
+        }
         return;
     }
     list.position = position; // "Settings" saves where the device is now
     // A port that answers stays as it is, whatever came or went beside it.
     if (!list.lost && list.health() == PortDeviceLeft) {
-        list.lost = true;
+        MarkLost(list);
     }
     if (list.lost) {
         list.lost = !list.takeUp();

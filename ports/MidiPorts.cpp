@@ -46,7 +46,18 @@ void StopAndCloseInput() {
     }
 }
 
+// The input delivers nothing more: what it left held at the output is released there, before
+// anything else reaches it.
+void ReleaseAtOutput() {
+    BeginOutputSwitch();
+    ReleaseHeldNotes();
+    EndOutputSwitch();
+}
+
+// The old port gets its releases before it closes, and the new one starts with nothing held.
+// Sent to a port whose device has left, they go nowhere, and are forgotten all the same.
 void CloseOutputDuringSwitch() {
+    ReleaseHeldNotes();
     HMIDIOUT port = TakeOutputPort();
     if (port != nullptr) {
         midiOutClose(port);
@@ -59,6 +70,7 @@ UINT probedDevice = 0;
 
 bool OpenInput(OpenFailure failure) {
     StopAndCloseInput();
+    ReleaseAtOutput();
     HMIDIIN opened = nullptr;
     const MMRESULT result =
         midiInOpen(&opened, PlatformDeviceId(bridgeSettings.inputDevice),
@@ -128,6 +140,10 @@ PortHealth MidiOutputHealth() {
     return outputProbeBelieved && midiOutGetID(port, &probedDevice) == MMSYSERR_NODRIVER
                ? PortDeviceLeft
                : PortAnswers;
+}
+
+void ReleaseNotesOfLostInput() {
+    ReleaseAtOutput();
 }
 
 void CloseMidiPorts() {

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-// (Re)open the port that bridgeSettings names; an open failure is shown to the user.
+// (Re)open the port that bridgeSettings names; an open failure is shown to the user. What the
+// output holds is released first, at the output, either way.
 void OpenMidiInput();
 void OpenMidiOutput();
 
@@ -20,5 +21,8 @@ enum PortHealth { PortNotOpen, PortAnswers, PortDeviceLeft };
 PortHealth MidiInputHealth();
 PortHealth MidiOutputHealth();
 
-// Stops and closes the input, then closes the output.
+// The input's device has left: each note it left held at the output is released there now.
+void ReleaseNotesOfLostInput();
+
+// Stops and closes the input, then releases what the output holds and closes it.
 void CloseMidiPorts();

@@ -1,5 +1,7 @@
 #include "OutputGate.h"
 
+#include "Engine.h"
+
 #include <atomic>
 
 namespace {
@@ -119,11 +121,9 @@ void WaitForSwitchToEnd() {
     ReleaseSRWLockShared(&switchLock);
 }
 
-void SendToHeldPort(DWORD message) {
+bool SendToHeldPort(DWORD message) {
     HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
-    if (port != nullptr) {
-        midiOutShortMsg(port, message);
-    }
+    return port != nullptr && midiOutShortMsg(port, message) == MMSYSERR_NOERROR;
 }
 
 } // namespace
@@ -180,6 +180,10 @@ void SendThroughOutputGate(DWORD message) {
         ClearMark(mark, shared);
         WaitForSwitchToEnd();
     }
-    SendToHeldPort(message);
+    // Kept inside the mark: a switch then finds every note that reached the port it closes,
+    // and none that went to the port it opens.
+    if (SendToHeldPort(message)) {
+        KeepHeldNotes(message);
+    }
     ClearMark(mark, shared);
 }

@@ -21,4 +21,5 @@ void PlaceOutputPort(HMIDIOUT port);
 void EndOutputSwitch();
 
 // From any thread: one short message to the port the gate holds; dropped when it holds none.
+// What reaches the port from a thread other than the window thread is kept as held notes.
 void SendThroughOutputGate(DWORD message);

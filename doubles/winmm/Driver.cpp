@@ -28,6 +28,7 @@ void EnsureDriver() {
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
     if (reason == DLL_PROCESS_DETACH) {
+        RecordNotesLeftSounding();
         RecordSendTotal();
     }
     return TRUE;

@@ -45,9 +45,12 @@ void Violation(FakeMidiViolation violation, int device) {
     Record(EventViolation, device, violation);
 }
 
-void RecordSendTotal() {
-    // Without the lock: the process is ending, and a thread that held it may be gone.
+void AppendAtExit(FakeMidiEventKind kind, int device, std::uint32_t word) {
     if (events != INVALID_HANDLE_VALUE) {
-        Append({EventSendTotal, -1, SendsTaken(), GetCurrentThreadId(), Ticks()});
+        Append({kind, device, word, GetCurrentThreadId(), Ticks()});
     }
+}
+
+void RecordSendTotal() {
+    AppendAtExit(EventSendTotal, -1, SendsTaken());
 }

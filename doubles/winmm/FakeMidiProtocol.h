@@ -91,6 +91,9 @@ enum FakeMidiEventKind : std::uint32_t {
     EventStallBegan = 19, // word: milliseconds
     EventStallEnded = 20,
     EventNotice = 21, // WM_DEVICECHANGE posted; word: how many windows it went to
+    // As the process ends, one for each note still sounding at an output device that is there:
+    // word is its Note On without velocity, or CC 64 without value for a held sustain pedal.
+    EventNoteLeftSounding = 22,
 };
 
 enum FakeMidiViolation : std::uint32_t {
@@ -102,4 +105,8 @@ enum FakeMidiViolation : std::uint32_t {
     ViolationOutOfSequence = 8, // a stress-test send that is not the one after its sender's last
     ViolationSlowCallback = 9,  // longer than the callback bound
     ViolationDeviceNotAllowed = 10, // an open of a device the allowed file does not name
+    ViolationNoteLeftSounding = 11, // as the process ends, at a device that is still there
+    // A Note Off or a sustain release from the thread that opened the port, for a note or pedal
+    // that its device does not hold: a release sent twice, or to a port that never got the note.
+    ViolationReleaseOfNoteNotHeld = 12,
 };

@@ -47,6 +47,7 @@ struct Port {
     CRITICAL_SECTION deliveryLock; // held around every callback; a stop takes it
     // An output port's
     volatile LONG sending;
+    DWORD openerThreadId; // the program's own thread, not a delivery thread
 };
 
 // The input devices and ports, or the output ones.
@@ -91,7 +92,9 @@ void OpenEventLog();
 std::int64_t Ticks();
 void Record(FakeMidiEventKind kind, int device, std::uint32_t word, std::int64_t ticks = 0);
 void Violation(FakeMidiViolation violation, int device);
-void RecordSendTotal(); // as the process ends
+// As the process ends, without the lock: a thread that held it may be gone.
+void AppendAtExit(FakeMidiEventKind kind, int device, std::uint32_t word);
+void RecordSendTotal();
 
 // Latency.cpp: stamps around each callback and at its first send, on the delivery thread.
 void OpenLatencyLog(); // also measures the time-stamp counter and records its frequency
@@ -129,6 +132,11 @@ bool DeviceAllowed(const Family& family, int device);
 
 // Output.cpp
 std::uint32_t SendsTaken();
+
+// NotesSounding.cpp: what each output device's listener still hears.
+void HearSend(const Port& port, DWORD message); // a send the device took
+void ForgetSounding(int device);                // it left, and its listener with it
+void RecordNotesLeftSounding();                 // as the process ends
 
 // StageFaults.cpp
 void StartFaultWatch();

@@ -66,6 +66,7 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback
         }
         return result;
     }
+    port->openerThreadId = GetCurrentThreadId();
     *handle = static_cast<HMIDIOUT>(PublishPort(outputs, *port));
     return MMSYSERR_NOERROR;
 }
@@ -93,6 +94,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
     }
     if (result == MMSYSERR_NOERROR) {
         InterlockedIncrement(&sendCount);
+        HearSend(*port, message);
         if (options.stress && !FollowsItsSendersLast(message)) {
             Violation(ViolationOutOfSequence, port->device);
         }

@@ -16,6 +16,9 @@ void Unplug(Family& family, const char* name, bool notice) {
     const int device = UnplugDevice(family, name);
     if (device >= 0) {
         KillOpenPorts(family, device);
+        if (&family == &outputs) {
+            ForgetSounding(device);
+        }
         Record(EventDeviceRemoved, device, family.way, when);
     }
     if (notice) {

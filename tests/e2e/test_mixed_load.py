@@ -1,6 +1,7 @@
 """A flood of input while the user switches the output and the input device, clicks learn
 buttons and finally closes the panel: every delivered message leaves exactly once and in order,
-every learn message leaves, and the program ends cleanly with its file written."""
+every learn message leaves, the notes held at each change are released where they sound, and
+the program ends cleanly with its file written."""
 import unittest
 
 from panel_case import PanelTestCase
@@ -47,10 +48,12 @@ class MixedLoad(PanelTestCase):
 
         events = run.events()[mark:]
         delivered = [event.word for event in events if event.kind == DELIVERED]
-        sent = run.sent(since=mark)
-        self.assertTrue([w for w in sent if w not in PART_KEYS] == delivered,
+        self.assertTrue(run.sent(since=mark, by="input") == delivered,
                         "messages lost, doubled or reordered")
-        self.assertEqual(sum(1 for w in sent if w in PART_KEYS), clicks)
+        own = run.sent(since=mark, by="program")
+        self.assertEqual(sum(1 for w in own if w in PART_KEYS), clicks)
+        # The rest of the program's own words are releases, which the driver checked.
+        self.assertTrue(all(w & 0xF0 == 0x80 for w in own if w not in PART_KEYS))
         self.assertGreater(len(delivered), FLOOD + REST // 2)
         ticks = [event.ticks for event in events if event.kind == DELIVERED]
         opened = [event.ticks for event in events if event.kind == OUTPUT_OPENED]

@@ -18,6 +18,7 @@ DELIVERED, SENT, VIOLATION = _events["Delivered"], _events["Sent"], _events["Vio
 TSC_FREQUENCY, SEND_TOTAL = _events["TscFrequency"], _events["SendTotal"]
 DEVICE_REMOVED, DEVICE_RETURNED = _events["DeviceRemoved"], _events["DeviceReturned"]
 STALL_BEGAN, STALL_ENDED, NOTICE = _events["StallBegan"], _events["StallEnded"], _events["Notice"]
+NOTE_LEFT_SOUNDING = _events["NoteLeftSounding"]
 VIOLATIONS = {code: cdefs.upper_snake(name).replace("_", " ").lower()
               for name, code in cdefs.enumerators(PROTOCOL, "Violation").items()}
 FILES = {name: value for name, value in _constants.items() if name.endswith(("File", "Pattern"))}
@@ -71,9 +72,18 @@ class DriverRecords:
     def events_of(self, *kinds):
         return [event for event in self.events() if event[0] in kinds]
 
-    def sent(self, device=None, since=0):
+    def sent(self, device=None, since=0, by=None):
+        """The words sent to the outputs, or to output `device`; by "input" only those the
+        delivery threads sent on, by "program" only the program's own (the thread that opens the
+        outputs: learn clicks and releases)."""
+        own = {event.thread for event in self.events() if event.kind == OUTPUT_OPENED}
         return [event.word for event in self.events()[since:]
-                if event.kind == SENT and (device is None or event.device == device)]
+                if event.kind == SENT and (device is None or event.device == device) and
+                (by is None or (event.thread in own) == (by == "program"))]
+
+    def notes_left_sounding(self):
+        """(device, word) for each note or sustain still sounding as the process ended."""
+        return [(event.device, event.word) for event in self.events_of(NOTE_LEFT_SOUNDING)]
 
     def mark(self):
         return len(self.events())

@@ -45,6 +45,9 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
         for kind, name in self._allowed_at_start(settings) if allowed is None else allowed:
             self.allow(kind, name)
         self.program_name = program_name
+        # What the driver calls a violation that this run's test expects, by name ("note left
+        # sounding"); every other is a failure.
+        self.named_violations = set()
         self.process = None
         self.panel_window = None
         self.rects = None

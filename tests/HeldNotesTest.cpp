@@ -1,0 +1,79 @@
+// What the output holds, as one table: the words that reached it in, the releases out. Every
+// row is released a second time too, which must send nothing.
+#include "CapturedSeams.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using Words = std::vector<ShortMessage>;
+
+constexpr ShortMessage On(unsigned key, unsigned velocity, unsigned channel = 1) {
+    return MakeShortMessage(0x90 + channel - 1, key, velocity);
+}
+constexpr ShortMessage Off(unsigned key, unsigned velocity, unsigned channel = 1) {
+    return MakeShortMessage(0x80 + channel - 1, key, velocity);
+}
+constexpr ShortMessage Release(unsigned key, unsigned channel = 1) {
+    return Off(key, 64, channel);
+}
+constexpr ShortMessage Pedal(unsigned value, unsigned channel = 1) {
+    return CC(64, value, channel);
+}
+
+struct Row {
+    const char* situation;
+    Words sent;
+    Words releases;
+};
+
+const Row kRows[] = {
+    {"nothing held, nothing sent", {}, {}},
+    {"a chord, each note released",
+     {On(60, 90), On(64, 91), On(67, 92)},
+     {Release(60), Release(64), Release(67)}},
+    {"a Note Off releases, whatever its velocity",
+     {On(60, 90), Off(60, 0), On(62, 1), Off(62, 99)},
+     {}},
+    {"a Note On with velocity 0 is a Note Off", {On(60, 90), On(60, 0)}, {}},
+    {"a note struck twice is released once", {On(60, 90), On(60, 100)}, {Release(60)}},
+    {"every key of a channel, the lowest and the highest included",
+     {On(0, 1), On(31, 1), On(32, 1), On(127, 1)},
+     {Release(0), Release(31), Release(32), Release(127)}},
+    {"channels are kept apart",
+     {On(36, 100, 10), On(36, 100, 1), Off(36, 0, 2), On(42, 100, 16), Off(42, 0, 15)},
+     {Release(36, 1), Release(36, 10), Release(42, 16)}},
+    {"a Note Off on another channel releases nothing",
+     {On(60, 90, 3), Off(60, 0, 4)},
+     {Release(60, 3)}},
+    {"a held sustain is released after the notes",
+     {Pedal(127), On(60, 90), Off(60, 0)},
+     {Pedal(0)}},
+    {"the pedal is down from 64 up",
+     {Pedal(64, 2), Pedal(63, 3), On(50, 9, 2)},
+     {Release(50, 2), Pedal(0, 2)}},
+    {"a pedal let up is not released", {Pedal(127, 5), Pedal(0, 5)}, {}},
+    {"pedals of several channels", {Pedal(100, 16), Pedal(100, 1)}, {Pedal(0, 1), Pedal(0, 16)}},
+    {"other words hold nothing",
+     {CC(65, 127), CC(123, 0), MakeShortMessage(0xA0, 60, 90), MakeShortMessage(0xE0, 0, 64), 0xF8,
+      0xFA},
+     {}},
+};
+
+TEST(HeldNotes, EveryRowReleasesExactlyWhatIsHeldAndThenNothing) {
+    for (const Row& row : kRows) {
+        ResetEngineForTest();
+        for (ShortMessage word : row.sent) {
+            KeepHeldNotes(word);
+        }
+        ReleaseHeldNotes();
+        EXPECT_EQ(sentMessages, row.releases) << row.situation;
+        sentMessages.clear();
+        ReleaseHeldNotes();
+        EXPECT_EQ(sentMessages, Words{}) << row.situation << ", released again";
+    }
+}
+
+} // namespace
