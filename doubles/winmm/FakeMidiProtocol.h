@@ -13,7 +13,8 @@ constexpr const char* kFolderVariable = "QUORVEL_FAKE_MIDI_DIR";
 // writes do not disturb a measurement.
 constexpr const char* kQuietVariable = "QUORVEL_FAKE_MIDI_QUIET";
 // Set: the output gate's stress test. Port slots are reused under new handle generations, no
-// close is held open, and every send must carry the word after its sender's last.
+// close is held open, and every send but the program's own (from the thread that opened the
+// port) must carry the word after its sender's last; only those are counted.
 constexpr const char* kStressVariable = "QUORVEL_FAKE_MIDI_STRESS";
 // A callback that runs longer than this many milliseconds (100 unless set) is a violation.
 constexpr const char* kCallbackBoundVariable = "QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS";
