@@ -76,10 +76,14 @@ class DriverRecords:
         """The words sent to the outputs, or to output `device`; by "input" only those the
         delivery threads sent on, by "program" only the program's own (the thread that opens the
         outputs: learn clicks and releases)."""
-        own = {event.thread for event in self.events() if event.kind == OUTPUT_OPENED}
+        own = self.program_threads()
         return [event.word for event in self.events()[since:]
                 if event.kind == SENT and (device is None or event.device == device) and
                 (by is None or (event.thread in own) == (by == "program"))]
+
+    def program_threads(self):
+        """The threads that opened outputs: the program's own, whose sends are not forwarded."""
+        return {event.thread for event in self.events() if event.kind == OUTPUT_OPENED}
 
     def notes_left_sounding(self):
         """(device, word) for each note or sustain still sounding as the process ended."""

@@ -17,8 +17,8 @@ def note_on(key, velocity, channel=1):
     return (0x90 + channel - 1) | key << 8 | velocity << 16
 
 
-def note_off(key, channel=1):
-    return (0x80 + channel - 1) | key << 8
+def note_off(key, channel=1, velocity=0):
+    return (0x80 + channel - 1) | key << 8 | velocity << 16
 
 
 def numbered_note(index):
