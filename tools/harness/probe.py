@@ -1,5 +1,6 @@
 """The panel probe: a program of the build that reads the running panel's state from outside
-(the controls, selections, checks, focus, a drop-down, a message box, a tooltip, the lights)."""
+(the controls, selections, checks, focus, a drop-down, a message box, a tooltip, the lights,
+what its process holds)."""
 import subprocess
 import tempfile
 from pathlib import Path
@@ -36,6 +37,9 @@ def parse_probe(output):
             state["dropped_width"][int(fields[0])] = (int(fields[1]), int(fields[2]))
         elif key == "check":
             state["check"][int(fields[0])] = int(fields[1])
+        elif key == "resources":
+            state["resources"] = dict(zip(("handles", "working_set", "private_bytes"),
+                                          map(int, fields)))
         elif key == "focus":
             state["focus"] = int(rest)
         elif key == "box":
@@ -78,6 +82,11 @@ class PanelProbe:
             watcher.wait(milliseconds / 1000 + 60)
             ever_in, ever_out = text().split("lights ", 1)[1].split()[:2]
             return ever_in == "1", ever_out == "1"
+
+    def resources(self):
+        """What the panel's process holds: {"handles", "working_set", "private_bytes"}."""
+        return wait_until(lambda: self.probe("resources").get("resources"), 30, 0.1,
+                          "the process's resources")
 
     def message_box(self):
         """(caption, text) of an open message box, or None."""

@@ -1,14 +1,18 @@
 // Reads the running panel's state from outside, for the end-to-end tests: the controls in tab
 // order with their rectangles and texts, list selections, check states, the focused control,
-// an open drop-down list, the text of a message box and of a tooltip. It only reads; every action
-// on the panel is real X input from the harness.
+// an open drop-down list, the text of a message box and of a tooltip, and what the panel's
+// process holds. It only reads; every action on the panel is real X input from the harness.
 #include <windows.h>
+
+#include <psapi.h>
+#include <winternl.h>
 
 #include "resource.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -192,6 +196,45 @@ void WatchLights(HWND panel, int milliseconds) {
     std::printf("lights %d %d %d %d\n", everLit[0], everLit[1], litNow[0], litNow[1]);
 }
 
+// The handles a process holds, from the system's list of every handle: Wine's own count of a
+// process's handles (GetProcessHandleCount) answers 0 whatever it holds.
+unsigned long HandlesOf(DWORD process) {
+    std::vector<unsigned char> buffer(1 << 20);
+    ULONG needed = 0;
+    NTSTATUS status;
+    while ((status = NtQuerySystemInformation(SystemHandleInformation, buffer.data(),
+                                              static_cast<ULONG>(buffer.size()), &needed)) ==
+           static_cast<NTSTATUS>(0xC0000004L)) { // STATUS_INFO_LENGTH_MISMATCH
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) {
+        return 0;
+    }
+    const auto* list = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
+    unsigned long count = 0;
+    for (ULONG entry = 0; entry < list->Count; ++entry) {
+        count += list->Handle[entry].OwnerPid == process ? 1 : 0;
+    }
+    return count;
+}
+
+// What the panel's process holds: its handles, its working set and its private bytes.
+void PrintResources(HWND panel) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(panel, &process);
+    HANDLE opened = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    if (opened != nullptr && GetProcessMemoryInfo(opened, &memory, sizeof memory)) {
+        std::printf("resources %lu %lu %lu\n", HandlesOf(process),
+                    static_cast<unsigned long>(memory.WorkingSetSize),
+                    static_cast<unsigned long>(memory.PagefileUsage));
+    }
+    if (opened != nullptr) {
+        CloseHandle(opened);
+    }
+}
+
 int main(int argc, char** argv) {
     const char* command = argc > 1 ? argv[1] : "state";
     HWND panel = FindPanel();
@@ -204,6 +247,8 @@ int main(int argc, char** argv) {
         PrintTooltip();
     } else if (std::strcmp(command, "lights") == 0 && panel != nullptr) {
         WatchLights(panel, argc > 2 ? std::atoi(argv[2]) : 0);
+    } else if (std::strcmp(command, "resources") == 0 && panel != nullptr) {
+        PrintResources(panel);
     } else if (panel != nullptr) {
         PrintState(panel);
     }
