@@ -64,8 +64,14 @@ struct alignas(64) InputActivity {
 
 extern InputActivity inputActivity;
 
-// Whether a delivered word sends anything under the current settings.
-bool ProducesOutput(ShortMessage message);
+// Whether a word reached the open output port since the window thread last looked: set by the
+// path that sends it, whichever thread that is, once the port has taken the word; one relaxed
+// store, on a cache line of its own. The window thread takes it with exchange(false).
+struct alignas(64) OutputActivity {
+    std::atomic<bool> wordSent{false};
+};
+
+extern OutputActivity outputActivity;
 
 // ---- Notes held at the output --------------------------------------------------------------
 

@@ -3,3 +3,4 @@
 BridgeSettings bridgeSettings;
 TranslatorState translatorState;
 InputActivity inputActivity;
+OutputActivity outputActivity;

@@ -56,12 +56,6 @@ void InspectChannel1ControlChange(ShortMessage message) {
 
 } // namespace
 
-bool ProducesOutput(ShortMessage message) {
-    const std::uint8_t action = kRouteActions[StatusOf(message)];
-    return (action & Forward) != 0 ||
-           ((action & TranslateProgram) != 0 && bridgeSettings.wheelType == WheelUpDown);
-}
-
 void RouteMidiEvent(std::uint32_t eventKind, ShortMessage message) {
     if (eventKind != kMidiInputData) {
         return;

@@ -55,20 +55,13 @@ void OnActivityTimer(UINT_PTR timer) {
         return;
     }
     const DWORD now = GetTickCount();
-    const ShortMessage word = inputActivity.lastWord.exchange(0, std::memory_order_relaxed);
-    if (word != 0) {
+    if (inputActivity.lastWord.exchange(0, std::memory_order_relaxed) != 0) {
         LightUp(inLight, now);
-        if (ProducesOutput(word)) {
-            LightUp(outLight, now);
-        }
+    }
+    if (outputActivity.wordSent.exchange(false, std::memory_order_relaxed)) {
+        LightUp(outLight, now);
     }
     Update(inLight, now);
-    Update(outLight, now);
-}
-
-void NoteLearnSent() {
-    const DWORD now = GetTickCount();
-    LightUp(outLight, now);
     Update(outLight, now);
 }
 

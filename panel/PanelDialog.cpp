@@ -87,7 +87,6 @@ void SendLearnMessage(int id) {
     for (const LearnButton& button : kLearnButtons) {
         if (button.id == id) {
             SendToOutput(LearnButtonMessage(button.control));
-            NoteLearnSent();
             return;
         }
     }

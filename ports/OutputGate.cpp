@@ -123,7 +123,11 @@ void WaitForSwitchToEnd() {
 
 bool SendToHeldPort(DWORD message) {
     HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
-    return port != nullptr && midiOutShortMsg(port, message) == MMSYSERR_NOERROR;
+    if (port == nullptr || midiOutShortMsg(port, message) != MMSYSERR_NOERROR) {
+        return false;
+    }
+    outputActivity.wordSent.store(true, std::memory_order_relaxed);
+    return true;
 }
 
 } // namespace

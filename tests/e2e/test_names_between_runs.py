@@ -9,19 +9,13 @@ import unittest
 from panel_case import PanelTestCase
 from harness.midi import cc, numbered_note
 from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES
-from harness.panel import GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT
+from harness.panel import GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT, names_file
 from harness.waiting import wait_until
 
 PAD = "Pad MIDI Out"
 DRUM_REPORT = [cc(99, 0), cc(98, 120), cc(6, 1), cc(38, 5)]
 MMSYSERR_NODRIVER = 6
 FLOOD = 5_000
-
-
-def names_file(input=None, output=None):
-    """A names file as another run left it: (name, unit, position) a port."""
-    return "".join(f"[{port}]\nname={named[0]}\nunit={named[1]}\nposition={named[2]}\n"
-                   for port, named in (("input", input), ("output", output)) if named)
 
 
 # What a run finds at start. opened: the port events while the panel opens; shown: the input

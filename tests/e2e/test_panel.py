@@ -1,5 +1,6 @@
 """The panel's controls by mouse and keyboard: learn buttons, the wheel type, the device lists,
-the lights, what each control's tooltip says, and one panel per folder."""
+the lights (by their texts and their painted colours), what each control's tooltip says, and
+one panel per folder."""
 import unittest
 
 from panel_case import PanelTestCase
@@ -8,7 +9,7 @@ from harness.midi import cc, numbered_note, program
 from harness.controls import (DRUM, DRUM_MUTES, INPUT_DEVICE, IN_LIGHT, LEARN, OUTPUT_DEVICE,
                               OUT_LIGHT, SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE,
                               WHEEL_UP)
-from harness.panel import Quorvel
+from harness.panel import GROOVEBOX, Quorvel, names_file
 from harness.xinput import panels
 from harness.waiting import wait_until
 
@@ -181,29 +182,35 @@ class Panel(PanelTestCase):
                                                                    state["check"][DRUM_MUTES])),
                                  (wheel_list, boxes))
 
-    def test_the_lights_follow_the_words_in_and_out(self):
-        run = self.launch_to_panel(SETTINGS)
-        run.wait_started()
-
-        def lights():
-            texts = run.state()["controls"]
-            return texts[IN_LIGHT][1], texts[OUT_LIGHT][1]
-        quiet = ("MIDI in: quiet", "MIDI out: quiet")
-        self.assertEqual(lights(), quiet)
-        # Notes flow through; pitch bends come in and are dropped; a learn button sends. The
-        # probe watches without a gap, so that a light lit for a moment is seen.
-        for what, play, lit in (
-                ("notes", lambda: run.inject(0, [numbered_note(i) for i in range(FLOOD)]),
-                 (True, True)),
-                ("pitch bends", lambda: run.inject(0, [0xE0 | i % 128 << 8 for i in range(FLOOD)]),
-                 (True, False)),
-                ("a learn button", lambda: run.click(DRUM[0]), (False, True))):
+    def test_the_lights_show_what_comes_in_and_what_goes_out_and_go_dark(self):
+        # Waiting for its named output, Quorvel has none open: nothing goes out.
+        waiting = names_file(output=("Absent Synth", 1, 0))
+        notes = [numbered_note(i) for i in range(FLOOD)]
+        bends = [0xE0 | i % 128 << 8 for i in range(FLOOD)]
+        # A note among every hundred pitch bends, the last of the stream a pitch bend.
+        mixed = [numbered_note(i) if i % 100 == 50 else bends[i] for i in range(FLOOD)]
+        for what, names, words, click, lit in (
+                ("notes", None, notes, None, (True, True)),
+                ("pitch bends, which are dropped", None, bends, None, (True, False)),
+                ("notes among pitch bends", None, mixed, None, (True, True)),
+                ("a learn button", None, [], DRUM[0], (False, True)),
+                ("notes, no output open", waiting, notes, None, (True, False)),
+                ("a learn button, no output open", waiting, [], DRUM[0], (False, False))):
             with self.subTest(what):
+                self.kill_earlier_runs()
+                run = self.launch_to_panel(SETTINGS, port_names=names,
+                                           allowed=[("in", GROOVEBOX)] if names else None)
+                run.wait_started()
                 mark = run.mark()
-                self.assertEqual(run.lights_ever_lit(play), lit)
-                if what != "a learn button":
-                    wait_until(lambda: len(self.delivered(run, mark)) >= FLOOD, what="the flood")
-                wait_until(lambda: lights() == quiet, interval=0.1, what="the lights dark again")
+                play = (lambda: run.click(click)) if click else lambda: run.inject(0, words)
+                watched = run.watch_lights(play)
+                self.assertEqual((watched["lights"][:2], watched["painted"][:2]), (lit, lit))
+                wait_until(lambda: len(self.delivered(run, mark)) >= len(words),
+                           what="every word delivered")
+                # Dark again well within a second of the last word, text and paint alike.
+                after = run.watch_lights(lambda: None, 1000)
+                self.assertEqual((after["lights"][2:], after["painted"][2:]),
+                                 ((False, False), (False, False)))
 
     def test_a_second_start_in_the_folder_brings_its_panel_forward_and_ends(self):
         run = self.launch_to_panel(SETTINGS)

@@ -22,6 +22,12 @@ DEFAULT_INPUTS = [GROOVEBOX, KEYBOARD, "in-busy " + BUSY_INPUT]
 DEFAULT_OUTPUTS = [MUSIC_APP, SYNTH_OUT, "out-busy " + BUSY_OUTPUT]
 
 
+def names_file(input=None, output=None):
+    """A names file as another run left it: (name, unit, position) a port."""
+    return "".join(f"[{port}]\nname={named[0]}\nunit={named[1]}\nposition={named[2]}\n"
+                   for port, named in (("input", input), ("output", output)) if named)
+
+
 class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
     """One run of the real program in a fresh working folder, with virtual MIDI devices."""
 

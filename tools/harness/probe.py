@@ -69,9 +69,11 @@ class PanelProbe:
     def state(self):
         return self.probe("state")
 
-    def lights_ever_lit(self, action, milliseconds=1500):
+    def watch_lights(self, action, milliseconds=1500):
         """Runs `action` while the probe watches the lights without a gap for `milliseconds`;
-        returns whether the in and the out light were ever lit, as (in, out)."""
+        returns, by their texts and by their painted colours, whether the in and the out light
+        were ever lit, and whether they are lit at the end: {"lights": (ever in, ever out, in
+        now, out now), "painted": (...)}."""
         with tempfile.NamedTemporaryFile(mode="w+", errors="replace") as output:
             watcher = subprocess.Popen([WINE, str(BUILD / "panel_probe.exe"), "lights",
                                         str(milliseconds)], env=self.display.environment,
@@ -80,8 +82,12 @@ class PanelProbe:
             wait_until(lambda: "watching" in text(), what="the probe watching the lights")
             action()
             watcher.wait(milliseconds / 1000 + 60)
-            ever_in, ever_out = text().split("lights ", 1)[1].split()[:2]
-            return ever_in == "1", ever_out == "1"
+            answer = {}
+            for line in text().splitlines():
+                key, _, rest = line.partition(" ")
+                if key in ("lights", "painted"):
+                    answer[key] = tuple(field == "1" for field in rest.split()[:4])
+            return answer
 
     def resources(self):
         """What the panel's process holds: {"handles", "working_set", "private_bytes"}."""

@@ -177,23 +177,42 @@ void PrintTooltip() {
 // Watches the lights for a while, so that a light lit for a moment is not missed between two
 // asks: prints "watching" once it looks, then which light was ever lit and which is lit at the
 // end. The light's text says its state.
+// Lit by its text, and by the colour painted at its centre: a lit light is bright green.
+void ReadLight(HWND light, bool& textLit, bool& paintLit) {
+    char text[32] = "";
+    GetWindowTextA(light, text, sizeof text);
+    textLit = std::strstr(text, "active") != nullptr;
+    RECT box;
+    GetWindowRect(light, &box);
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour =
+        GetPixel(screen, (box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    ReleaseDC(nullptr, screen);
+    paintLit = colour != CLR_INVALID && GetGValue(colour) >= 0xA0;
+}
+
+// Watches both lights without a gap; prints, for the text and for the paint, whether each was
+// ever lit and whether it is lit at the end.
 void WatchLights(HWND panel, int milliseconds) {
     std::printf("watching\n");
     std::fflush(stdout);
     const int ids[] = {IDC_MIDI_IN_LIGHT, IDC_MIDI_OUT_LIGHT};
-    bool everLit[2] = {false, false};
-    bool litNow[2] = {false, false};
+    bool ever[2][2] = {}; // [text, paint][in, out]
+    bool now[2][2] = {};
     for (const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
          GetTickCount64() < end;) {
         for (int light = 0; light < 2; ++light) {
-            char text[32] = "";
-            GetWindowTextA(GetDlgItem(panel, ids[light]), text, sizeof text);
-            litNow[light] = std::strstr(text, "active") != nullptr;
-            everLit[light] = everLit[light] || litNow[light];
+            ReadLight(GetDlgItem(panel, ids[light]), now[0][light], now[1][light]);
+            for (int way = 0; way < 2; ++way) {
+                ever[way][light] = ever[way][light] || now[way][light];
+            }
         }
         Sleep(5);
     }
-    std::printf("lights %d %d %d %d\n", everLit[0], everLit[1], litNow[0], litNow[1]);
+    for (int way = 0; way < 2; ++way) {
+        std::printf("%s %d %d %d %d\n", way == 0 ? "lights" : "painted", ever[way][0], ever[way][1],
+                    now[way][0], now[way][1]);
+    }
 }
 
 // The handles a process holds, from the system's list of every handle: Wine's own count of a
