@@ -142,6 +142,22 @@ PortHealth MidiOutputHealth() {
                : PortAnswers;
 }
 
+int MidiInputListedAt() {
+    UINT index = 0;
+    return inputPort != nullptr && inputProbeBelieved &&
+                   midiInGetID(inputPort, &index) == MMSYSERR_NOERROR
+               ? static_cast<int>(index)
+               : -1;
+}
+
+int MidiOutputListedAt() {
+    HMIDIOUT port = HeldOutputPort();
+    UINT index = 0;
+    return port != nullptr && outputProbeBelieved && midiOutGetID(port, &index) == MMSYSERR_NOERROR
+               ? static_cast<int>(index)
+               : -1;
+}
+
 void ReleaseNotesOfLostInput() {
     ReleaseAtOutput();
 }

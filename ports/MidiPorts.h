@@ -20,6 +20,10 @@ bool TakeUpMidiOutput();
 enum PortHealth { PortNotOpen, PortAnswers, PortDeviceLeft };
 PortHealth MidiInputHealth();
 PortHealth MidiOutputHealth();
+// Where the platform lists the open port's device now, by the same probe: -1 when no port is
+// open, or the probe is not believed or does not answer.
+int MidiInputListedAt();
+int MidiOutputListedAt();
 
 // The input's device has left: each note it left held at the output is released there now.
 void ReleaseNotesOfLostInput();

@@ -3,6 +3,7 @@
 #include "FakeWinmm.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 Family inputs{
@@ -25,8 +26,16 @@ int NewDevice(Family& family, const char* name) {
     return family.deviceCount++;
 }
 
-// The device of that name that is, or is not, removed; -1 if there is none.
+// The device of that name that is, or is not, removed; -1 if there is none. "#N" names device
+// number N, which tells devices of one name apart.
 int Find(const Family& family, const char* name, bool removed) {
+    if (name[0] == '#') {
+        const int device = std::atoi(name + 1);
+        return device >= 0 && device < family.deviceCount &&
+                       (family.devices[device].removed != 0) == removed
+                   ? device
+                   : -1;
+    }
     for (int device = 0; device < family.deviceCount; ++device) {
         if (std::strcmp(family.devices[device].name, name) == 0 &&
             (family.devices[device].removed != 0) == removed) {
@@ -123,19 +132,23 @@ int UnplugDevice(Family& family, const char* name) {
     return device;
 }
 
-int PlugDevice(Family& family, const char* name) {
+int PlugDevice(Family& family, const char* name, int at) {
     AcquireSRWLockExclusive(&listLock);
     int device = Find(family, name, true);
     const bool known = device >= 0;
-    if (!known) {
+    if (!known && name[0] != '#') {
         device = NewDevice(family, name);
     }
     if (device >= 0) {
         InterlockedExchange(&family.devices[device].removed, 0);
-        // Renumbered, it is listed last; frozen, one that was there keeps its index and a new
-        // one is never listed.
+        // Renumbered, it is listed last, or at index `at`; frozen, one that was there keeps its
+        // index and a new one is never listed.
         if (options.renumbered && family.listedCount < kMaxDevices) {
-            family.listed[family.listedCount++] = device;
+            const int index = at >= 0 && at < family.listedCount ? at : family.listedCount;
+            for (int later = family.listedCount++; later > index; --later) {
+                family.listed[later] = family.listed[later - 1];
+            }
+            family.listed[index] = device;
         }
     }
     ReleaseSRWLockExclusive(&listLock);

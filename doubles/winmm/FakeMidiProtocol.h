@@ -36,7 +36,9 @@ constexpr const char* kDevicesFile = "devices.txt";
 constexpr const char* kInputFilePattern = "input-%d.bin";
 // Stage faults, read every 2 ms. Each line is carried out once, in order; lines are appended.
 //   unplug in|out NAME [quiet]  the device leaves: its open handles are dead for good
-//   plug in|out NAME [quiet]    a device of that name comes (back)
+//   plug in|out NAME [at N] [quiet]  a device of that name comes (back); renumbered, listed at
+//                               index N rather than last
+// NAME "#N" names device number N, which tells devices of one name apart.
 //   notice                      the platform says that devices changed, and nothing more
 //   stall out N send|close MS   the next send to, or close of, device N takes MS milliseconds
 //   wait MS                     the lines after it are carried out MS milliseconds later

@@ -108,9 +108,9 @@ void FlushLatency();
 void ReadDevices();
 int ListedDevice(Family& family, UINT index); // its device number, or -1 past the end
 int IndexOf(Family& family, int device);      // -1 while it is not listed
-// A device of that name leaves, or comes; its number, or -1 if there was none to leave.
+// A device of that name ("#N": number N) leaves, or comes; its number, or -1 if there was none.
 int UnplugDevice(Family& family, const char* name);
-int PlugDevice(Family& family, const char* name);
+int PlugDevice(Family& family, const char* name, int at); // at: an index, or -1 for last
 
 // Ports.cpp: slots, handles, and the checks every open makes. A failed claim is recorded.
 MMRESULT ClaimPort(Family& family, bool argumentsValid, UINT deviceId,

@@ -5,6 +5,7 @@
 #include <dbt.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -26,8 +27,8 @@ void Unplug(Family& family, const char* name, bool notice) {
     }
 }
 
-void Plug(Family& family, const char* name, bool notice) {
-    const int device = PlugDevice(family, name);
+void Plug(Family& family, const char* name, bool notice, int at) {
+    const int device = PlugDevice(family, name, at);
     Record(EventDeviceReturned, device, family.way);
     if (notice) {
         PostDeviceNotice();
@@ -62,11 +63,17 @@ void CarryOut(char* line) {
         if (!notice) {
             *quiet = '\0';
         }
+        char* atIndex = std::strstr(name, " at ");
+        int at = -1;
+        if (atIndex != nullptr) {
+            at = std::atoi(atIndex + 4);
+            *atIndex = '\0';
+        }
         Family& family = std::strcmp(way, inputs.name) == 0 ? inputs : outputs;
         if (std::strcmp(verb, "unplug") == 0) {
             Unplug(family, name, notice);
         } else if (std::strcmp(verb, "plug") == 0) {
-            Plug(family, name, notice);
+            Plug(family, name, notice, at);
         }
     }
 }

@@ -9,12 +9,14 @@ import unittest
 from panel_case import PanelTestCase
 from harness.midi import numbered_note
 from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
-from harness.panel import BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT
+from harness.panel import (BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT,
+                           names_file)
 from harness.waiting import wait_until
 
 SETTINGS = [0, 1, 1, 0, 0]  # the groovebox in, the music application out
 BEFORE, OTHERS = 5_000, 3_000
 LATE = 3000  # milliseconds between the notice and a port that the platform lists late
+CABLE = "USB MIDI Interface"  # two of them
 
 
 class LiveDevices(PanelTestCase):
@@ -119,6 +121,32 @@ class LiveDevices(PanelTestCase):
         self.assertEqual(run.port_events(mark),
                          [("in-stop", 1), ("in-close", 1), ("in-open", 0), ("in-start", 0)])
         self.assertClosesWithSettings(run, [0, 1, 1, 2, 0])
+
+    def test_another_device_of_the_chosen_name_leaves_and_returns_and_nothing_is_reopened(self):
+        # Two cables of one name, the groovebox on the second; the first leaves and comes back,
+        # listed after the chosen one or before it.
+        names = names_file((CABLE, 2, 1), (MUSIC_APP, 1, 0))
+        for where, at, chosen in (("listed after it", None, 0), ("listed before it", 0, 1)):
+            with self.subTest(where):
+                self.kill_earlier_runs()
+                run = self.launch_to_panel([0, 1, 1, 1, 0], inputs=[CABLE, CABLE],
+                                           outputs=[MUSIC_APP], port_names=names,
+                                           switches={"lists": "renumbered"},
+                                           allowed=[("in", CABLE), ("out", MUSIC_APP)])
+                run.wait_started()
+                mark = run.mark()
+                self.flood(run, 0, BEFORE, device=1, since=mark)
+                run.unplug("in", "#0")
+                self.assertLists(run, [CABLE], [MUSIC_APP], (0, 0))
+                run.plug_in("in", "#0", at=at)
+                self.assertLists(run, [CABLE, CABLE], [MUSIC_APP], (chosen, 0))
+                self.flood(run, BEFORE, OTHERS, device=1)
+                wait_until(lambda: numbered_note(BEFORE + OTHERS - 1) in run.sent(since=mark),
+                           what="the flood")
+                self.assertOnceInOrder(run, mark)
+                self.assertEqual(run.port_events(mark), [], "a port reopened")
+                self.assertClosesWithSettings(run, [0, 1, 1, chosen, 0])
+                self.assertEqual(run.port_names()["input"], (CABLE, chosen + 1, chosen))
 
     def test_closing_while_the_chosen_device_is_away_saves_and_ends(self):
         run = self.start("renumbered")

@@ -129,16 +129,19 @@ class DriverRecords:
             faults.write(line + "\n")
 
     def unplug(self, kind, name, quiet=False):
-        """Device `name` leaves ("in" or "out"); returns the driver's record of it. Unless
-        quiet, the driver then tells the program's windows that devices changed."""
+        """Device `name` leaves ("in" or "out"; "#N": device number N); returns the driver's
+        record of it. Unless quiet, the driver then tells the program's windows that devices
+        changed."""
         return self._device_change(f"unplug {kind} {name}", DEVICE_REMOVED, kind, quiet)
 
-    def plug_in(self, kind, name, quiet=False, after=0):
+    def plug_in(self, kind, name, quiet=False, after=0, at=None):
         """A device of that name comes, or comes back, `after` milliseconds from now (the
-        platform's own delay); returns the driver's record of it."""
+        platform's own delay), with renumbered lists listed at index `at` rather than last;
+        returns the driver's record of it. A name "#N" is device number N."""
         if after:
             self.fault(f"wait {after}")
-        return self._device_change(f"plug {kind} {name}", DEVICE_RETURNED, kind, quiet)
+        where = f" at {at}" if at is not None else ""
+        return self._device_change(f"plug {kind} {name}{where}", DEVICE_RETURNED, kind, quiet)
 
     def notice(self):
         """Only the notice that devices changed, as the platform may send before a port is
