@@ -33,8 +33,15 @@ START_CASES = [
          inputs=[KEYBOARD, "in-busy Busy Input"], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 0, 0], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
          allowed=[("in", GROOVEBOX), ("out", MUSIC_APP)],
-         opened=[("out-open", 0)], shown=(-1, GROOVEBOX), plug=GROOVEBOX,
+         opened=[("out-open", 0)], shown=(-1, GROOVEBOX), plug=("in", GROOVEBOX),
          saved=[0, 1, 1, 2, 0], saved_names=((GROOVEBOX, 1, 2), (MUSIC_APP, 1, 0))),
+    dict(what="the music application's port appears after Quorvel starts",
+         inputs=[GROOVEBOX, KEYBOARD], outputs=[SYNTH_OUT],
+         settings=[0, 1, 1, 0, 1], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 1)),
+         allowed=[("in", GROOVEBOX), ("out", MUSIC_APP)],
+         opened=[("in-open", 0), ("in-start", 0)], shown=(0, GROOVEBOX),
+         plug=("out", MUSIC_APP),
+         saved=[0, 1, 1, 0, 1], saved_names=((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 1))),
     dict(what="closed before the groovebox arrives: its name is kept",
          inputs=[KEYBOARD, "in-busy Busy Input"], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 0, 0], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
@@ -86,13 +93,15 @@ class NamesBetweenRuns(PanelTestCase):
                 self.assertEqual((state["selection"][INPUT_DEVICE], state["edit"][INPUT_DEVICE]),
                                  case["shown"])
                 selected_input, _ = case["shown"]
-                if selected_input >= 0:
+                if selected_input >= 0 and case["opened"][0][0] == "out-open":
                     self.assertReportReaches(run, selected_input, case["opened"][0][1])
                 if "plug" in case:
+                    kind, name = case["plug"]
                     mark = run.mark()
-                    returned = run.plug_in("in", case["plug"])
-                    self.flow_back(run, returned, 0, device=returned.device)
-                    self.assertEqual(run.port_events(mark)[:1], [("in-open", returned.device)])
+                    returned = run.plug_in(kind, name)
+                    self.flow_back(run, returned, 0,
+                                   device=returned.device if kind == "in" else selected_input)
+                    self.assertEqual(run.port_events(mark)[:1], [(f"{kind}-open", returned.device)])
                 else:
                     run.click(SYNTH_MUTES)  # so that the close has something new to save
                     wait_until(lambda: run.state()["check"][SYNTH_MUTES] == 0,
