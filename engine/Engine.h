@@ -78,6 +78,11 @@ extern OutputActivity outputActivity;
 // What the output port in use holds of what Quorvel forwarded. A delivery thread keeps it, for
 // each word that reached the output; only one input's events, which never overlap, are kept.
 void KeepHeldNotes(ShortMessage sent);
+// Whether KeepHeldNotes has anything to do with the word: a note, or a Control Change whose
+// controller could be the sustain pedal. Inline, so that the clock costs no call.
+constexpr bool MayHoldNotes(ShortMessage sent) {
+    return (StatusOf(sent) & 0xE0u) == 0x80u || (StatusOf(sent) & 0xF0u) == 0xB0u;
+}
 // One Note Off for each held note, then a sustain release (CC 64 = 0) for each channel whose
 // pedal is held, through SendToOutput; then nothing is held. Only while no delivery thread is
 // sending: the window thread, during an output switch.

@@ -121,13 +121,12 @@ void WaitForSwitchToEnd() {
     ReleaseSRWLockShared(&switchLock);
 }
 
-bool SendToHeldPort(DWORD message) {
+// The window thread's own sends: learn clicks, and releases during a switch.
+void SendFromWindowThread(DWORD message) {
     HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
-    if (port == nullptr || midiOutShortMsg(port, message) != MMSYSERR_NOERROR) {
-        return false;
+    if (port != nullptr && midiOutShortMsg(port, message) == MMSYSERR_NOERROR) {
+        outputActivity.wordSent.store(true, std::memory_order_relaxed);
     }
-    outputActivity.wordSent.store(true, std::memory_order_relaxed);
-    return true;
 }
 
 } // namespace
@@ -170,7 +169,7 @@ void EndOutputSwitch() {
 void SendThroughOutputGate(DWORD message) {
     const void* thread = CurrentThreadBlock();
     if (thread == gate.windowThread) [[unlikely]] {
-        SendToHeldPort(message);
+        SendFromWindowThread(message);
         return;
     }
     SenderMark* own = MarkOf(thread);
@@ -186,8 +185,12 @@ void SendThroughOutputGate(DWORD message) {
     }
     // Kept inside the mark: a switch then finds every note that reached the port it closes,
     // and none that went to the port it opens.
-    if (SendToHeldPort(message)) {
-        KeepHeldNotes(message);
+    HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
+    if (port != nullptr && midiOutShortMsg(port, message) == MMSYSERR_NOERROR) [[likely]] {
+        outputActivity.wordSent.store(true, std::memory_order_relaxed);
+        if (MayHoldNotes(message)) {
+            KeepHeldNotes(message);
+        }
     }
     ClearMark(mark, shared);
 }
