@@ -21,7 +21,7 @@ void ResetEngineForTest() {
     bridgeSettings.outputDevice = 0;
     bridgeSettings.settingsLoaded = false;
     translatorState = TranslatorState{};
-    ReleaseHeldNotes();
+    ReleaseHeldNotes(kEveryRelease);
     sentMessages.clear();
     reportedFailures.clear();
 }

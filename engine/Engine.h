@@ -84,9 +84,11 @@ constexpr bool MayHoldNotes(ShortMessage sent) {
     return (StatusOf(sent) & 0xE0u) == 0x80u || (StatusOf(sent) & 0xF0u) == 0xB0u;
 }
 // One Note Off for each held note, then a sustain release (CC 64 = 0) for each channel whose
-// pedal is held, through SendToOutput; then nothing is held. Only while no delivery thread is
-// sending: the window thread, during an output switch.
-void ReleaseHeldNotes();
+// pedal is held, through SendToOutput, at most `most` of them; what was released is no longer
+// held. Returns how many were sent: fewer than `most` once nothing is held. Only while no
+// delivery thread is sending: the window thread, during an output switch.
+int ReleaseHeldNotes(int most);
+constexpr int kEveryRelease = 16 * 128 + 16; // every note of every channel, and every pedal
 
 // ---- Learn catalogue ------------------------------------------------------------------------
 

@@ -45,19 +45,23 @@ void KeepHeldNotes(ShortMessage sent) {
     }
 }
 
-void ReleaseHeldNotes() {
+int ReleaseHeldNotes(int most) {
+    int sent = 0;
     for (unsigned channel = 0; channel < kChannels; ++channel) {
         for (unsigned word = 0; word < kKeyWords; ++word) {
-            for (std::uint32_t keys = held.keys[channel][word].exchange(0); keys != 0;
-                 keys &= keys - 1) {
+            std::uint32_t keys = held.keys[channel][word].load(std::memory_order_relaxed);
+            for (; keys != 0 && sent < most; keys &= keys - 1, ++sent) {
                 const unsigned key = word * 32 + static_cast<unsigned>(std::countr_zero(keys));
                 SendToOutput(MakeShortMessage(kNoteOff | channel, key, kReleaseVelocity));
             }
+            held.keys[channel][word].store(keys, std::memory_order_relaxed);
         }
     }
-    for (unsigned channel = 0; channel < kChannels; ++channel) {
+    for (unsigned channel = 0; channel < kChannels && sent < most; ++channel) {
         if (held.sustain[channel].exchange(false)) {
             SendToOutput(MakeShortMessage(kControlChange | channel, kSustainPedal, 0));
+            ++sent;
         }
     }
+    return sent;
 }

@@ -46,18 +46,35 @@ void StopAndCloseInput() {
     }
 }
 
+// Begins an output switch with nothing held: what the output holds is released there first,
+// a part at a time, so that a delivery thread waits for one part at most, and sends between
+// parts to the same port (what it strikes meanwhile is released with a later part). The last
+// part takes what is left. Sent to a port whose device has left, the releases go nowhere and
+// are forgotten all the same.
+constexpr int kReleasesAPart = 128;
+constexpr int kReleaseParts = 4;
+
+void BeginSwitchWithNothingHeld() {
+    for (int part = 1;; ++part) {
+        BeginOutputSwitch();
+        const int most = part < kReleaseParts ? kReleasesAPart : kEveryRelease;
+        if (ReleaseHeldNotes(most) < most) {
+            return;
+        }
+        EndOutputSwitch();
+        Sleep(1); // lets the waiting senders in before the next part
+    }
+}
+
 // The input delivers nothing more: what it left held at the output is released there, before
 // anything else reaches it.
 void ReleaseAtOutput() {
-    BeginOutputSwitch();
-    ReleaseHeldNotes();
+    BeginSwitchWithNothingHeld();
     EndOutputSwitch();
 }
 
-// The old port gets its releases before it closes, and the new one starts with nothing held.
-// Sent to a port whose device has left, they go nowhere, and are forgotten all the same.
+// Only once nothing is held: the old port got its releases, and the new one starts empty.
 void CloseOutputDuringSwitch() {
-    ReleaseHeldNotes();
     HMIDIOUT port = TakeOutputPort();
     if (port != nullptr) {
         midiOutClose(port);
@@ -88,7 +105,7 @@ bool OpenInput(OpenFailure failure) {
 }
 
 bool OpenOutput(OpenFailure failure) {
-    BeginOutputSwitch();
+    BeginSwitchWithNothingHeld();
     CloseOutputDuringSwitch();
     HMIDIOUT opened = nullptr;
     const MMRESULT result =
@@ -164,7 +181,7 @@ void ReleaseNotesOfLostInput() {
 
 void CloseMidiPorts() {
     StopAndCloseInput();
-    BeginOutputSwitch();
+    BeginSwitchWithNothingHeld();
     CloseOutputDuringSwitch();
     EndOutputSwitch();
 }

@@ -68,12 +68,27 @@ TEST(HeldNotes, EveryRowReleasesExactlyWhatIsHeldAndThenNothing) {
         for (ShortMessage word : row.sent) {
             KeepHeldNotes(word);
         }
-        ReleaseHeldNotes();
+        EXPECT_EQ(ReleaseHeldNotes(kEveryRelease), static_cast<int>(row.releases.size()));
         EXPECT_EQ(sentMessages, row.releases) << row.situation;
         sentMessages.clear();
-        ReleaseHeldNotes();
-        EXPECT_EQ(sentMessages, Words{}) << row.situation << ", released again";
+        EXPECT_EQ(ReleaseHeldNotes(kEveryRelease), 0) << row.situation << ", released again";
     }
+}
+
+// Released a part at a time, each release comes once, in the same order, and what is struck
+// or let go between parts counts as it stands then.
+TEST(HeldNotes, ReleasedInPartsEachGoesOnceAndLaterNotesCount) {
+    ResetEngineForTest();
+    for (ShortMessage word : {On(60, 90), On(64, 90), On(67, 90), Pedal(127, 2)}) {
+        KeepHeldNotes(word);
+    }
+    EXPECT_EQ(ReleaseHeldNotes(2), 2);
+    EXPECT_EQ(sentMessages, (Words{Release(60), Release(64)}));
+    KeepHeldNotes(On(62, 90));
+    KeepHeldNotes(Off(67, 0));
+    sentMessages.clear();
+    EXPECT_EQ(ReleaseHeldNotes(kEveryRelease), 2);
+    EXPECT_EQ(sentMessages, (Words{Release(62), Pedal(0, 2)}));
 }
 
 } // namespace
