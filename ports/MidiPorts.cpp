@@ -104,17 +104,43 @@ bool OpenInput(OpenFailure failure) {
     return true;
 }
 
-bool OpenOutput(OpenFailure failure) {
-    BeginSwitchWithNothingHeld();
-    CloseOutputDuringSwitch();
-    HMIDIOUT opened = nullptr;
+std::int32_t openOutputDevice = 0; // the position the open output was opened at
+
+MMRESULT OpenChosenOutput(HMIDIOUT& opened) {
+    opened = nullptr;
     const MMRESULT result =
         midiOutOpen(&opened, PlatformDeviceId(bridgeSettings.outputDevice), 0, 0, CALLBACK_NULL);
     if (result == MMSYSERR_NOERROR) {
         outputProbeBelieved = midiOutGetID(opened, &probedDevice) == MMSYSERR_NOERROR;
+        openOutputDevice = bridgeSettings.outputDevice;
+    }
+    return result;
+}
+
+// The new port is opened before the switch and the old one closed after it, so that the
+// delivery threads wait only for the releases and the exchange of the two. A device that takes
+// one client at a time refuses the early open while its own old port is open: then, as when
+// the same position is opened again, the old port is closed first, and the device opened
+// within the switch.
+bool OpenOutput(OpenFailure failure) {
+    HMIDIOUT opened = nullptr;
+    const bool sameDevice =
+        HeldOutputPort() != nullptr && bridgeSettings.outputDevice == openOutputDevice;
+    MMRESULT result = sameDevice ? MMSYSERR_ALLOCATED : OpenChosenOutput(opened);
+    BeginSwitchWithNothingHeld();
+    HMIDIOUT old = TakeOutputPort();
+    if (result != MMSYSERR_NOERROR && old != nullptr) {
+        midiOutClose(old);
+        old = nullptr;
+        result = OpenChosenOutput(opened);
+    }
+    if (result == MMSYSERR_NOERROR) {
         PlaceOutputPort(opened);
     }
     EndOutputSwitch();
+    if (old != nullptr) {
+        midiOutClose(old);
+    }
     // The box waits for the user: show it only once the delivery thread can send again.
     if (result != MMSYSERR_NOERROR && failure == ShowOpenFailure) {
         ReportOpenFailure(result);

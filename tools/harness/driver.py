@@ -62,11 +62,14 @@ class DriverRecords:
     def events(self):
         path = self.midi / FILES["EventsFile"]
         if path.exists():
-            data = path.read_bytes()
+            # Only what came since the last read: a flood's file grows to megabytes, and reading
+            # it whole at every poll would take the processor from the program under test.
+            with open(path, "rb") as records:
+                records.seek(self.event_offset)
+                data = records.read()
             whole = len(data) - len(data) % EVENT.size
-            for offset in range(self.event_offset, whole, EVENT.size):
-                self.event_cache.append(Event(*EVENT.unpack_from(data, offset)))
-            self.event_offset = max(self.event_offset, whole)
+            self.event_cache.extend(Event(*fields) for fields in EVENT.iter_unpack(data[:whole]))
+            self.event_offset += whole
         return self.event_cache
 
     def events_of(self, *kinds):
