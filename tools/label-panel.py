@@ -154,8 +154,8 @@ def draw(screenshot, layout, picture):
 def check(picture):
     drawn = Image.open(picture).text.get(DIGEST_KEY)
     if drawn != sources_digest():
-        sys.exit(f"{picture} was drawn from another panel than panel/ holds now: take the "
-                 "screenshot again (make run) and label it (make guide-pictures)")
+        sys.exit(f"{picture} was drawn from another panel than panel/ holds now: draw it "
+                 "again from a new screenshot with `make guide-pictures`")
 
 
 def main():
