@@ -1,6 +1,6 @@
 # The two commands of the quick start: `make run` and `make test`. Each installs whatever
 # Debian packages are missing first, so on a fresh machine they are the whole set-up.
-.PHONY: run test deps build bench fuzz-long format dist clean
+.PHONY: run test deps build bench fuzz-long format dist guide-pictures clean
 
 FUZZ_SECONDS ?= 600
 
@@ -49,6 +49,13 @@ dist: deps
 	rm -rf build/dist-check && python3 -m zipfile -e dist/Quorvel-$(VERSION)-win32.zip build/dist-check
 	python3 tools/check-exe.py build/dist-check/Quorvel.exe i686
 	@sha256sum dist/Quorvel-$(VERSION)-win32.zip
+
+# The user guide's pictures drawn again: the signal flows from docs/*.dot, and the labelled
+# panel from a fresh screenshot of the demo's panel (on a display of its own). Run it after a
+# change to the panel or to a .dot source, and commit what it changes in docs/.
+guide-pictures: deps
+	env -u DISPLAY $(MAKE) run
+	tools/render-guide-pictures.sh
 
 bench: build
 	ctest --preset bench

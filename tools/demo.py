@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
 """The demo behind `make run`: Quorvel under Wine between two virtual MIDI devices, a groovebox
 and a music application, playing a short recorded performance. Prints what the application
-receives as a MIDI monitor and saves a screenshot of the panel to build/quorvel-panel.png.
+receives as a MIDI monitor and saves a screenshot of the panel to build/quorvel-panel.png, with
+where each control lies in it in build/quorvel-panel.json (the user guide's labelled picture is
+drawn from the two by tools/label-panel.py).
 With a display of your own (DISPLAY set) the panel stays up until you close it; otherwise it
 runs on a private Xvfb display and closes itself at the end."""
+import json
 import sys
 import time
 
+from harness import cdefs
 from harness.cdefs import ROOT
 from harness.midi import cc, note_off, note_on, program
 from harness.panel import GROOVEBOX, MUSIC_APP, Quorvel
@@ -69,6 +73,15 @@ class Monitor:
         self.seen = len(sent)
 
 
+def save_layout(run, path):
+    """The panel's client size and each control's rectangle in it, by its resource name."""
+    state = run.state()
+    names = {value: name for name, value in cdefs.defines("panel/resource.h").items()
+             if name.startswith("IDC_") and value > 0}
+    controls = {names[id]: rect for id, (rect, _) in state["controls"].items() if id in names}
+    path.write_text(json.dumps({"client": state["client"][2:], "controls": controls}, indent=1))
+
+
 def main():
     display = Display(use_current=True)
     display.start()
@@ -92,6 +105,7 @@ def main():
             run.inject(0, [word])
             if halfway is not None and at >= halfway:
                 run.screenshot(screenshot, panel_only=True)  # with the lights lit
+                save_layout(run, screenshot.with_suffix(".json"))
                 halfway = None
         time.sleep(0.5)
         monitor.show_new()

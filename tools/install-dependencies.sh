@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Quorvel need, only those missing, and
 # never their recommendations: every package is named here on purpose.
-# Usage: tools/install-dependencies.sh [build|wine|all]
+# Usage: tools/install-dependencies.sh [build|guide|wine|all]
 set -euo pipefail
 
 build_packages=(binutils cmake make python3 python3-markdown clang clang-format libclang-rt-14-dev
                 libgtest-dev libbenchmark-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64)
+# The user guide's pictures: the signal flow (graphviz, drawn in its own fonts) and the labelled
+# panel (python3-pil); its page is checked in a real browser (chromium, driven by chromium-driver).
+guide_packages=(graphviz fonts-dejavu-core python3-pil chromium chromium-driver)
 # Wine's 64-bit loader and server, its own fonts for the panel's text, a virtual display, X
 # input, screenshots (imagemagick) and the display check (x11-utils).
 wine_packages=(wine64 fonts-wine xvfb xdotool imagemagick x11-utils)
@@ -16,9 +19,10 @@ wine32_packages=(wine32:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcu
 
 case "${1:-all}" in
     build) wanted=("${build_packages[@]}") ;;
+    guide) wanted=("${guide_packages[@]}") ;;
     wine) wanted=("${wine_packages[@]}") ;;
-    all) wanted=("${build_packages[@]}" "${wine_packages[@]}") ;;
-    *) echo "usage: $0 [build|wine|all]" >&2; exit 2 ;;
+    all) wanted=("${build_packages[@]}" "${guide_packages[@]}" "${wine_packages[@]}") ;;
+    *) echo "usage: $0 [build|guide|wine|all]" >&2; exit 2 ;;
 esac
 
 sudo=()
@@ -48,7 +52,7 @@ install() {
 mapfile -t missing < <(missing_of "${wanted[@]}")
 [ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
 
-[ "${1:-all}" = build ] && exit 0
+case "${1:-all}" in build | guide) exit 0 ;; esac
 mapfile -t missing < <(missing_of "${wine32_packages[@]}")
 [ ${#missing[@]} -eq 0 ] && exit 0
 # Where the kernel runs no 32-bit processes, the i386 packages could never run (their own
