@@ -30,22 +30,29 @@ struct Port {
     bool operator==(const Port&) const = default;
 };
 
+std::ostream& operator<<(std::ostream& out, const Port& port) {
+    return out << "{\"" << port.name << "\", " << port.unit << ", " << port.position << "}";
+}
+
 Port Loaded(const PortName& port) {
     return {port.device.name, port.device.occurrence + 1, port.savedPosition};
 }
 
 const Port kNone{"", 1, -1};
 
-// A file, and the input and output ports it gives; a damaged file gives none, quietly.
+const std::string kLongComment = "; " + std::string(300, '-') + "\r\n";
+
+// A file as Quorvel writes it, or as a user saved it in Notepad, and the input and output ports
+// it gives; a damaged file gives none, quietly.
 const struct {
-    const char* text;
+    std::string text;
     Port input;
     Port output;
 } kFiles[] = {
     {"; comment\r\n\r\n[input]\r\nname=Groovebox MIDI Out\r\nunit=1\r\nposition=3\r\n\r\n"
      "[output]\r\nname=2- Music App = Out \r\nunit=2\r\nposition=255\r\n",
      {"Groovebox MIDI Out", 1, 3},
-     {"2- Music App = Out ", 2, 255}},
+     {"2- Music App = Out", 2, 255}},
     {"[output]\nposition=0\nunit=1\nname=\n", kNone, {"", 1, 0}},
     {"[input]\nname=A\nunit=1\n[output]\nname=B\nunit=1\nposition=1\n", kNone, {"B", 1, 1}},
     {"[input]\nname=Thirty-one characters of a name\nunit=1\nposition=0\n",
@@ -59,6 +66,25 @@ const struct {
     {"name=A\n[input]\nname=A\nunit=1\nposition=1\n", kNone, kNone},
     {"[input]\nname=A\nunit=1\nposition=1\ngarbage\n", kNone, kNone},
     {"", kNone, kNone},
+    // Notepad's "UTF-8 with BOM", and another case than Quorvel's.
+    {"\xEF\xBB\xBF[Input]\r\nNAME=A\r\nUnit=2\r\nPOSITION=4\r\n", {"A", 2, 4}, kNone},
+    // Blanks around "=", before a line and at its end.
+    {"[input] \r\n  name \t= Groovebox MIDI Out \t\r\nunit\t=1 \r\n\tposition =  3\r\n",
+     {"Groovebox MIDI Out", 1, 3},
+     kNone},
+    // The last line without a line end, and lines ended as old Macs end them.
+    {"[output]\r\nname=B\r\nunit=1\r\nposition=12", kNone, {"B", 1, 12}},
+    {"[output]\rname=B\runit=1\rposition=2\r", kNone, {"B", 1, 2}},
+    // Comments longer than any line, of either kind, anywhere; keys in any order, and a key a
+    // later version may add.
+    {kLongComment + "[output]\n  # " + kLongComment + "position=7\ncolour = red\nunit=3\nname=B\n" +
+         kLongComment.substr(0, 200),
+     kNone,
+     {"B", 3, 7}},
+    // A section or a key given twice could name a device nobody wrote down.
+    {"[input]\nname=A\nunit=1\n[output]\nname=B\nunit=1\nposition=2\n[input]\nposition=5\n", kNone,
+     kNone},
+    {"[input]\nname=A\nunit=1\nposition=1\nname=C\n", kNone, kNone},
 };
 
 using PortNamesFile = FreshWorkingFolder;
@@ -68,8 +94,8 @@ TEST_F(PortNamesFile, EachFileGivesItsNamesAndADamagedOneNoneWithoutAWord) {
         portNames.input.device = Device("left from before");
         std::ofstream(kPortNamesFileName, std::ios::binary) << file.text;
         LoadPortNames();
-        EXPECT_EQ(Loaded(portNames.input), file.input) << file.text;
-        EXPECT_EQ(Loaded(portNames.output), file.output) << file.text;
+        EXPECT_EQ(Loaded(portNames.input), file.input) << file.text.substr(0, 80);
+        EXPECT_EQ(Loaded(portNames.output), file.output) << file.text.substr(0, 80);
     }
     fs::remove(kPortNamesFileName);
     LoadPortNames();
@@ -126,6 +152,10 @@ TEST(DeviceIdentity, DevicesOfOneNameAreToldApartByTheirOrder) {
     EXPECT_EQ(PositionOf(after, Device("Groovebox", 1)), 2);
     EXPECT_EQ(PositionOf(after, Device("Groovebox", 2)), -1);
     EXPECT_EQ(PositionOf(after, Device("")), -1);
+    // A name read back from "Ports.ini" has lost the blanks a driver put at its ends.
+    const DeviceList padded{3, {" Pad ", "Groovebox ", "Groovebox\t"}};
+    EXPECT_EQ(PositionOf(padded, Device("Groovebox", 1)), 2);
+    EXPECT_EQ(PositionOf(padded, Device("Pad")), 0);
 }
 
 } // namespace
