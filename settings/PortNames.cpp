@@ -234,7 +234,9 @@ void LoadPortNames() {
 }
 
 void SavePortNames() {
-    if (!SaveSafely(kPortNamesFileName, kPortNamesTemporaryName, WritePortNames)) {
+    const bool namesADevice =
+        portNames.input.device.name[0] != '\0' || portNames.output.device.name[0] != '\0';
+    if (!namesADevice || !SaveSafely(kPortNamesFileName, kPortNamesTemporaryName, WritePortNames)) {
         std::remove(kPortNamesFileName);
     }
 }

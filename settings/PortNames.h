@@ -27,8 +27,9 @@ extern PortNames portNames;
 // Reads "Ports.ini"; a missing, damaged or unreadable file leaves no names, and is never shown.
 void LoadPortNames();
 
-// Writes portNames beside the positions that bridgeSettings now holds. Should that fail, no
-// older file is left to name another device than the one chosen.
+// Writes portNames beside the positions that bridgeSettings now holds, once "Settings" holds
+// them too. Names of no device are not written; neither they nor a failed save leave an older
+// file to name another device than the one chosen.
 void SavePortNames();
 
 // The device to open at start for a port whose position "Settings" held: the saved one when

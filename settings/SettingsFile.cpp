@@ -67,6 +67,7 @@ void LoadSettings() {
 void SaveSettings() {
     if (!SaveSafely(kSettingsFileName, kSettingsTemporaryName, WriteSettings)) {
         ReportFailure("Can't Save Settings", kSettingsCaption);
+        return; // the names stay as they were saved with the "Settings" that is still there
     }
     SavePortNames();
 }

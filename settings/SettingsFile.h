@@ -13,5 +13,6 @@ void LoadSettings();
 // Writes bridgeSettings to "Settings": through a new file and a replace where it can, and where
 // the replace is refused (another program holds "Settings", or the folder takes no new files)
 // in place, as a plain write would. Warns only when neither way worked, or when the new file
-// could not be written whole: then "Settings" is left as it was.
+// could not be written whole: then "Settings" is left as it was, and so is "Ports.ini". Once
+// "Settings" is saved, the names are saved beside it (SavePortNames).
 void SaveSettings();

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -103,22 +104,70 @@ TEST_F(PortNamesFile, EachFileGivesItsNamesAndADamagedOneNoneWithoutAWord) {
     EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{});
 }
 
-TEST_F(PortNamesFile, SavedWithSettingsBesideTheirPositionsAndNoOlderOneLeftByAFailedSave) {
-    std::ofstream(kPortNamesFileName) << "[input]\nname=Old\nunit=1\nposition=9\n";
-    std::ofstream(kSettingsFileName) << "xxxxx";
-    portNames.input.device = Device("Groovebox MIDI Out", 1);
-    portNames.output.device = Device("");
-    bridgeSettings.inputDevice = 258; // "Settings" keeps the low eight bits, and so do the names
-    bridgeSettings.outputDevice = -1;
-    SaveSettings();
-    portNames = PortNames{};
-    LoadSettings();
-    EXPECT_EQ(Loaded(portNames.input), (Port{"Groovebox MIDI Out", 2, 2}));
-    EXPECT_EQ(Loaded(portNames.output), (Port{"", 1, 255}));
-    EXPECT_FALSE(fs::exists(kPortNamesTemporaryName));
-    fs::create_symlink("/dev/full", kPortNamesTemporaryName);
-    SavePortNames();
-    EXPECT_FALSE(fs::exists(kPortNamesFileName));
+std::string Contents(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+const std::string kOldNames = "[input]\nname=Old\nunit=1\nposition=9\n";
+// The names as Quorvel writes them, byte for byte, each beside the low eight bits of its position.
+const std::string kSavedNames =
+    "; The MIDI devices Quorvel opens, by name; \"Settings\" keeps the rest.\r\n"
+    "; unit: which of the devices of that name, in the list's order.\r\n"
+    "; Delete this file to open the ports by their positions alone.\r\n\r\n"
+    "[input]\r\nname=Groovebox MIDI Out\r\nunit=2\r\nposition=2\r\n\r\n"
+    "[output]\r\nname=\r\nunit=1\r\nposition=255\r\n\r\n";
+
+enum NamesAfter { TheOldFile, NoFile, TheChosenNames };
+
+// What stands in the way of a save, the input device chosen, and what "Ports.ini" holds after.
+const struct {
+    const char* what;
+    void (*place)();
+    const char* input;
+    NamesAfter after;
+} kSaves[] = {
+    {"nothing", [] {}, "Groovebox MIDI Out", TheChosenNames},
+    {"\"Settings\" is a folder",
+     [] {
+         fs::remove(kSettingsFileName);
+         fs::create_directory(kSettingsFileName);
+     },
+     "Groovebox MIDI Out", TheOldFile},
+    {"the disk is full for \"Settings\"",
+     [] { fs::create_symlink("/dev/full", kSettingsTemporaryName); }, "Groovebox MIDI Out",
+     TheOldFile},
+    {"no device chosen", [] {}, "", NoFile},
+    {"the disk is full for the names",
+     [] { fs::create_symlink("/dev/full", kPortNamesTemporaryName); }, "Groovebox MIDI Out",
+     NoFile},
+};
+
+TEST_F(PortNamesFile, SavedOnlyWithSettingsAndNoFileLeftThatNamesAnotherDevice) {
+    for (const auto& save : kSaves) {
+        for (const bool hadNames : {true, false}) {
+            SCOPED_TRACE(std::string(save.what) + (hadNames ? ", over older names" : ""));
+            std::ofstream(kSettingsFileName) << "xxxxx";
+            if (hadNames) {
+                std::ofstream(kPortNamesFileName, std::ios::binary) << kOldNames;
+            }
+            save.place();
+            portNames.input.device = Device(save.input, 1);
+            portNames.output.device = Device("");
+            bridgeSettings.inputDevice = 258;
+            bridgeSettings.outputDevice = -1;
+            SaveSettings();
+            const bool oldKept = save.after == TheOldFile && hadNames;
+            EXPECT_EQ(fs::exists(kPortNamesFileName), oldKept || save.after == TheChosenNames);
+            EXPECT_EQ(Contents(kPortNamesFileName), oldKept                        ? kOldNames
+                                                    : save.after == TheChosenNames ? kSavedNames
+                                                                                   : "");
+            for (const char* name : {kSettingsFileName, kSettingsTemporaryName, kPortNamesFileName,
+                                     kPortNamesTemporaryName}) {
+                fs::remove_all(name);
+            }
+        }
+    }
 }
 
 TEST(PortNamesAtStart, TheNameDecidesOnlyWhileSettingsHoldsThePositionSavedWithIt) {
