@@ -13,7 +13,7 @@ bool CommitToDisk(std::FILE* file) {
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
-bool MoveFileOver(const char* from, const char* to) {
+bool PutInPlaceOf(const char* from, const char* to) {
     // rename() on Windows refuses to replace an existing file.
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
@@ -31,7 +31,7 @@ bool CommitToDisk(std::FILE* file) {
     return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
 }
 
-bool MoveFileOver(const char* from, const char* to) {
+bool PutInPlaceOf(const char* from, const char* to) {
     return std::rename(from, to) == 0;
 }
 

@@ -10,7 +10,7 @@
 bool CommitToDisk(std::FILE* file);
 
 // Puts `from` in the place of `to` in one step, replacing `to` if it exists.
-bool MoveFileOver(const char* from, const char* to);
+bool PutInPlaceOf(const char* from, const char* to);
 
 // A short pause before a refused step is tried again: another program (a virus scanner, a
 // backup tool) may hold the file for a moment.

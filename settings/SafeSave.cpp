@@ -26,7 +26,7 @@ ReplaceResult SaveThroughReplace(const char* name, const char* temporaryName,
         std::remove(temporaryName);
         return NewFileIncomplete; // the disk is full, say: a write in place would fail too
     }
-    for (int attempt = 1; !MoveFileOver(temporaryName, name); ++attempt) {
+    for (int attempt = 1; !PutInPlaceOf(temporaryName, name); ++attempt) {
         if (attempt == kReplaceAttempts) {
             std::remove(temporaryName);
             return ReplaceRefused;
