@@ -92,16 +92,17 @@ void SendLearnMessage(int id) {
     }
 }
 
-// Only a real choice changes the wheel type: a click on an entry, the arrow keys, or a list
-// closed on another entry than it opened on. Focus, drop-down and typing do not; text typed
-// into the edit field goes when the list loses the focus.
+// Only a real choice changes the wheel type: an entry clicked or taken with Enter, or the arrow
+// keys on the closed list. What the arrows pass in the dropped-down list and what is typed into
+// the edit field are shown only until the list closes without a choice (Esc) or loses the focus.
 void OnWheelTypeCommand(int notification) {
-    if (notification == CBN_SELCHANGE || notification == CBN_CLOSEUP) {
+    const bool droppedDown = SendMessageA(controls.wheelTypeList, CB_GETDROPPEDSTATE, 0, 0) != 0;
+    if (notification == CBN_SELENDOK || (notification == CBN_SELCHANGE && !droppedDown)) {
         const std::int32_t selection = CurrentSelection(controls.wheelTypeList);
         if (selection >= 0) {
             bridgeSettings.wheelType = selection;
         }
-    } else if (notification == CBN_KILLFOCUS) {
+    } else if (notification == CBN_CLOSEUP || notification == CBN_KILLFOCUS) {
         ShowWheelType();
     }
 }

@@ -16,7 +16,8 @@ from harness.waiting import wait_until
 UP, DOWN = (cc(*LEARN[button][:2]) for button in (WHEEL_UP, WHEEL_DOWN))
 SETTINGS = [0, 1, 1, 0, 0]
 FLOOD = 20_000
-WHEEL_CONDITION = " while the wheel type is Up / Down (Button)"
+WHEEL_TYPES = ("Up / Down (Button)", "Control Change", "Endless Encoder")
+WHEEL_CONDITION = f" while the wheel type is {WHEEL_TYPES[0]}"
 # What the mouse resting on each control shows; a list's edit field and its arrow alike.
 TIPS = {
     **{button: f"{name}: sends CC {controller} = {value} on channel 1"
@@ -74,24 +75,47 @@ class Panel(PanelTestCase):
             self.assertEqual(run.settled_sent(len(expected), mark), expected, f"{wheel_type}")
         self.assertClosesWithSettings(run, SETTINGS)
 
-    def test_focus_and_a_drop_down_left_with_esc_choose_no_wheel_type(self):
+    def assertWheelTypeInForce(self, run, wheel_type):
+        """The wheel list shows `wheel_type`, and the wheel buttons send by it."""
+        state = run.state()
+        self.assertEqual((state["selection"][WHEEL_TYPE], state["edit"][WHEEL_TYPE]),
+                         (wheel_type, WHEEL_TYPES[wheel_type]), "the type shown")
+        mark = run.mark()
+        # The drum key first, which sends in any case: "up" lies under the list's tooltip.
+        run.click(DRUM[0])
+        run.click(WHEEL_UP)
+        drum_1 = cc(*LEARN[DRUM[0]][:2])
+        expected = [drum_1, UP] if wheel_type == 0 else [drum_1]
+        self.assertEqual(run.settled_sent(len(expected), mark), expected, "the type in force")
+
+    def test_arrows_through_the_dropped_wheel_list_choose_with_return_and_not_with_esc(self):
+        run = self.launch_to_panel(SETTINGS)
+        run.wait_started()
+        for closing, wheel_type in (("Escape", 0), ("Return", 1)):
+            with self.subTest(closing):
+                run.focus_list(WHEEL_TYPE)
+                run.key("alt+Down")
+                wait_until(lambda: run.probe("dropdown").get("dropdown"), what="the drop-down")
+                run.key("Down", "Down", "Up")  # past "Endless Encoder" to "Control Change"
+                wait_until(lambda: run.state()["edit"][WHEEL_TYPE] == WHEEL_TYPES[1],
+                           what="the arrows passing the entries")
+                run.key(closing)
+                wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
+                    run.probe("dropdown")), what="the list closed")
+                self.assertWheelTypeInForce(run, wheel_type)
+        self.assertClosesWithSettings(run, [1] + SETTINGS[1:])
+
+    def test_an_entry_typed_into_the_wheel_list_goes_when_tab_leaves_it(self):
         run = self.launch_to_panel(SETTINGS)
         run.wait_started()
         run.focus_list(WHEEL_TYPE)
-        run.key("alt+Down")
-        wait_until(lambda: run.probe("dropdown").get("dropdown"), what="the list dropped down")
-        run.key("Escape")
-        wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
-            run.probe("dropdown")), what="the list closed")
-        run.key("shift+Tab", "shift+Tab")  # to "up", past "dn"
-        self.assertEqual(run.state()["focus"], WHEEL_UP)
-        mark = run.mark()
-        run.key("space")
-        self.assertEqual(run.settled_sent(1, mark), [UP])
-        self.assertEqual(run.state()["selection"][WHEEL_TYPE], 0)
-        run.click(DRUM_MUTES)  # so that the close has something new to save
-        wait_until(lambda: run.state()["check"][DRUM_MUTES] == 0, what="drum box cleared")
-        self.assertClosesWithSettings(run, [0, 0, 1, 0, 0])
+        run.key("End", "shift+Home")
+        run.type_text(WHEEL_TYPES[2])
+        wait_until(lambda: run.state()["edit"][WHEEL_TYPE] == WHEEL_TYPES[2], what="the typing")
+        run.key("Tab")
+        wait_until(lambda: run.state()["focus"] != WHEEL_TYPE, what="the focus gone on")
+        self.assertWheelTypeInForce(run, 0)
+        self.assertClosesWithSettings(run, SETTINGS)
 
     def test_tab_order_space_on_a_button_and_a_checkbox_and_esc_does_nothing(self):
         run = self.launch_to_panel(SETTINGS)
