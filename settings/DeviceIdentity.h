@@ -22,5 +22,5 @@ bool SameDevices(const DeviceList& a, const DeviceList& b);
 
 // The device at a position; no device for a position outside the list.
 DeviceIdentity IdentityAt(const DeviceList& devices, int position);
-// Its position now, or -1 while it is not there; blanks at either end of a name do not count.
+// Its position now, or -1 while it is not there.
 int PositionOf(const DeviceList& devices, const DeviceIdentity& device);

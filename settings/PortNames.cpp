@@ -60,8 +60,8 @@ std::size_t WithoutTrailingBlanks(const char* text, std::size_t length) {
 
 enum LineRead { GotLine, EndOfFile, DamagedLine };
 
-// One line without its line end (CR, LF or both) and the blanks at either end; a comment,
-// however long, comes back empty. A line longer than any of a names file, or holding a NUL, is
+// One line without its line end (CR, LF or both) and the blanks before it; a comment, however
+// long, comes back empty. A line longer than any of a names file, or holding a NUL, is
 // damage.
 LineRead ReadLine(std::FILE* file, char (&line)[kLineSize]) {
     int c = std::fgetc(file);
@@ -82,14 +82,15 @@ LineRead ReadLine(std::FILE* file, char (&line)[kLineSize]) {
             line[length++] = static_cast<char>(c);
         }
     }
-    line[WithoutTrailingBlanks(line, length)] = '\0';
+    line[length] = '\0';
     return GotLine;
 }
 
 bool ReadNumber(const char* text, int lowest, int highest, int* value) {
     char* end = nullptr;
     const long number = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || number < lowest || number > highest) {
+    if (end == text || WithoutTrailingBlanks(end, std::strlen(end)) != 0 || number < lowest ||
+        number > highest) {
         return false;
     }
     *value = static_cast<int>(number);
@@ -120,6 +121,7 @@ bool ReadKey(const char* line, ReadPort& read) {
     }
     int number = 0;
     if (IsWord(line, keyLength, "name")) {
+        // Blanks at its end belong to the name: a driver may pad a device's name with them.
         const std::size_t length = std::strlen(value);
         const bool fits = length < kDeviceNameSize;
         if (fits) {
@@ -143,7 +145,7 @@ bool ReadKey(const char* line, ReadPort& read) {
 // A "[title]" line: the port it opens, or nullptr for a section this file never holds or one
 // given twice, which could name a device nobody wrote down.
 ReadPort* ReadSectionTitle(char* line, ReadPort (&read)[2]) {
-    const std::size_t length = std::strlen(line);
+    const std::size_t length = WithoutTrailingBlanks(line, std::strlen(line));
     if (line[length - 1] != ']') {
         return nullptr;
     }
