@@ -1,8 +1,11 @@
+#include "CommonControls.h"
 #include "MidiPorts.h"
 #include "OneRunPerFolder.h"
 #include "OutputGate.h"
 #include "Panel.h"
 #include "SettingsFile.h"
+#include "SystemLibraries.h"
+#include "Winmm.h"
 #include "resource.h"
 
 #include <windows.h>
@@ -34,9 +37,13 @@ int RunMessageLoop() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    LoadOnlyFromSystemFolder();
     if (AnotherRunInThisFolder()) {
         return 0;
     }
+    // Without a usable winmm the ports find no devices, and every open shows its box.
+    BindWinmm(LoadSystemLibrary(L"winmm.dll"));
+    BindCommonControls(LoadSystemLibrary(L"comctl32.dll"));
     MarkWindowThread();
     LoadSettings();
     panelWindow =

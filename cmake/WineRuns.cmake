@@ -2,12 +2,18 @@
 # and the Python runs that drive them with the harness in tools/harness.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-# Built into the build's own folder, beside Quorvel.exe and the driver, with the C and C++
-# runtimes linked in, so that Wine needs no DLL of MinGW's.
-function(quorvel_beside_the_exe target)
-    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+# With the C and C++ runtimes linked in, so that Wine needs no DLL of MinGW's, into `folder` of
+# the build.
+function(quorvel_wine_binary target folder)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${folder})
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
     quorvel_warnings(${target})
+endfunction()
+
+# Built into the build's own folder, beside Quorvel.exe. No DLL goes there: the program runs
+# as shipped, with nothing beside it.
+function(quorvel_beside_the_exe target)
+    quorvel_wine_binary(${target} ${PROJECT_BINARY_DIR})
 endfunction()
 
 # quorvel_wine_program(name [WIN32] sources...)

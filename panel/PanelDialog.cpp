@@ -5,6 +5,7 @@
 #include "Engine.h"
 #include "LearnButtons.h"
 #include "MidiPorts.h"
+#include "OneRunPerFolder.h"
 #include "SettingsFile.h"
 #include "resource.h"
 
@@ -156,7 +157,9 @@ void SaveAndCloseMidiPorts() {
     CloseMidiPorts();
 }
 
-[[noreturn]] void OnClose() {
+// From the first step of the close, a start in this folder waits for this run's end.
+[[noreturn]] void OnClose(HWND window) {
+    UnmarkPanelOfThisFolder(window);
     SaveAndCloseMidiPorts();
     ExitProcess(0);
 }
@@ -199,7 +202,7 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DRAWITEM:
         return DrawActivityLight(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_CLOSE:
-        OnClose();
+        OnClose(window);
     default:
         return FALSE;
     }

@@ -2,6 +2,7 @@
 // from the learn catalogue itself, so they cannot drift from what the buttons send.
 #include "Panel.h"
 
+#include "CommonControls.h"
 #include "LearnButtons.h"
 #include "resource.h"
 
@@ -64,7 +65,7 @@ void FormatLearnTip(char (&tip)[kTipLength], LearnControl control) {
 
 void AddPanelTooltips(HWND panel) {
     const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
-    InitCommonControlsEx(&classes);
+    commonControls.InitCommonControlsEx(&classes);
     HWND tooltip =
         CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -1,5 +1,7 @@
 #include "MidiDevices.h"
 
+#include "Winmm.h"
+
 #include <cstring>
 
 namespace {
@@ -18,11 +20,11 @@ void ReadNames(DeviceList& devices, UINT count, MMRESULT(WINAPI* getCaps)(UINT_P
 } // namespace
 
 void ReadInputDevices(DeviceList& devices) {
-    ReadNames<MIDIINCAPSA>(devices, midiInGetNumDevs(), midiInGetDevCapsA);
+    ReadNames<MIDIINCAPSA>(devices, winmm.midiInGetNumDevs(), winmm.midiInGetDevCapsA);
 }
 
 void ReadOutputDevices(DeviceList& devices) {
-    ReadNames<MIDIOUTCAPSA>(devices, midiOutGetNumDevs(), midiOutGetDevCapsA);
+    ReadNames<MIDIOUTCAPSA>(devices, winmm.midiOutGetNumDevs(), winmm.midiOutGetDevCapsA);
 }
 
 // Wide enough for the longest name, so that a dropped-down list cuts none off.

@@ -3,8 +3,7 @@
 #include "Engine.h"
 #include "MidiInputCallback.h"
 #include "OutputGate.h"
-
-#include <mmsystem.h>
+#include "Winmm.h"
 
 #include <cstdio>
 #include <type_traits>
@@ -40,8 +39,8 @@ void ReportOpenFailure(MMRESULT result) {
 
 void StopAndCloseInput() {
     if (inputPort != nullptr) {
-        midiInStop(inputPort);
-        midiInClose(inputPort);
+        winmm.midiInStop(inputPort);
+        winmm.midiInClose(inputPort);
         inputPort = nullptr;
     }
 }
@@ -77,7 +76,7 @@ void ReleaseAtOutput() {
 void CloseOutputDuringSwitch() {
     HMIDIOUT port = TakeOutputPort();
     if (port != nullptr) {
-        midiOutClose(port);
+        winmm.midiOutClose(port);
     }
 }
 
@@ -90,8 +89,8 @@ bool OpenInput(OpenFailure failure) {
     ReleaseAtOutput();
     HMIDIIN opened = nullptr;
     const MMRESULT result =
-        midiInOpen(&opened, PlatformDeviceId(bridgeSettings.inputDevice),
-                   reinterpret_cast<DWORD_PTR>(&OnMidiInput), 0, CALLBACK_FUNCTION);
+        winmm.midiInOpen(&opened, PlatformDeviceId(bridgeSettings.inputDevice),
+                         reinterpret_cast<DWORD_PTR>(&OnMidiInput), 0, CALLBACK_FUNCTION);
     if (result != MMSYSERR_NOERROR) {
         if (failure == ShowOpenFailure) {
             ReportOpenFailure(result);
@@ -99,8 +98,8 @@ bool OpenInput(OpenFailure failure) {
         return false;
     }
     inputPort = opened;
-    inputProbeBelieved = midiInGetID(inputPort, &probedDevice) == MMSYSERR_NOERROR;
-    midiInStart(inputPort);
+    inputProbeBelieved = winmm.midiInGetID(inputPort, &probedDevice) == MMSYSERR_NOERROR;
+    winmm.midiInStart(inputPort);
     return true;
 }
 
@@ -108,10 +107,10 @@ std::int32_t openOutputDevice = 0; // the position the open output was opened at
 
 MMRESULT OpenChosenOutput(HMIDIOUT& opened) {
     opened = nullptr;
-    const MMRESULT result =
-        midiOutOpen(&opened, PlatformDeviceId(bridgeSettings.outputDevice), 0, 0, CALLBACK_NULL);
+    const MMRESULT result = winmm.midiOutOpen(
+        &opened, PlatformDeviceId(bridgeSettings.outputDevice), 0, 0, CALLBACK_NULL);
     if (result == MMSYSERR_NOERROR) {
-        outputProbeBelieved = midiOutGetID(opened, &probedDevice) == MMSYSERR_NOERROR;
+        outputProbeBelieved = winmm.midiOutGetID(opened, &probedDevice) == MMSYSERR_NOERROR;
         openOutputDevice = bridgeSettings.outputDevice;
     }
     return result;
@@ -130,7 +129,7 @@ bool OpenOutput(OpenFailure failure) {
     BeginSwitchWithNothingHeld();
     HMIDIOUT old = TakeOutputPort();
     if (result != MMSYSERR_NOERROR && old != nullptr) {
-        midiOutClose(old);
+        winmm.midiOutClose(old);
         old = nullptr;
         result = OpenChosenOutput(opened);
     }
@@ -139,7 +138,7 @@ bool OpenOutput(OpenFailure failure) {
     }
     EndOutputSwitch();
     if (old != nullptr) {
-        midiOutClose(old);
+        winmm.midiOutClose(old);
     }
     // The box waits for the user: show it only once the delivery thread can send again.
     if (result != MMSYSERR_NOERROR && failure == ShowOpenFailure) {
@@ -170,7 +169,7 @@ PortHealth MidiInputHealth() {
     if (inputPort == nullptr) {
         return PortNotOpen;
     }
-    return inputProbeBelieved && midiInGetID(inputPort, &probedDevice) == MMSYSERR_NODRIVER
+    return inputProbeBelieved && winmm.midiInGetID(inputPort, &probedDevice) == MMSYSERR_NODRIVER
                ? PortDeviceLeft
                : PortAnswers;
 }
@@ -180,7 +179,7 @@ PortHealth MidiOutputHealth() {
     if (port == nullptr) {
         return PortNotOpen;
     }
-    return outputProbeBelieved && midiOutGetID(port, &probedDevice) == MMSYSERR_NODRIVER
+    return outputProbeBelieved && winmm.midiOutGetID(port, &probedDevice) == MMSYSERR_NODRIVER
                ? PortDeviceLeft
                : PortAnswers;
 }
@@ -188,7 +187,7 @@ PortHealth MidiOutputHealth() {
 int MidiInputListedAt() {
     UINT index = 0;
     return inputPort != nullptr && inputProbeBelieved &&
-                   midiInGetID(inputPort, &index) == MMSYSERR_NOERROR
+                   winmm.midiInGetID(inputPort, &index) == MMSYSERR_NOERROR
                ? static_cast<int>(index)
                : -1;
 }
@@ -196,7 +195,8 @@ int MidiInputListedAt() {
 int MidiOutputListedAt() {
     HMIDIOUT port = HeldOutputPort();
     UINT index = 0;
-    return port != nullptr && outputProbeBelieved && midiOutGetID(port, &index) == MMSYSERR_NOERROR
+    return port != nullptr && outputProbeBelieved &&
+                   winmm.midiOutGetID(port, &index) == MMSYSERR_NOERROR
                ? static_cast<int>(index)
                : -1;
 }

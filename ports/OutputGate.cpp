@@ -1,6 +1,7 @@
 #include "OutputGate.h"
 
 #include "Engine.h"
+#include "Winmm.h"
 
 #include <atomic>
 
@@ -124,7 +125,7 @@ void WaitForSwitchToEnd() {
 // The window thread's own sends: learn clicks, and releases during a switch.
 void SendFromWindowThread(DWORD message) {
     HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
-    if (port != nullptr && midiOutShortMsg(port, message) == MMSYSERR_NOERROR) {
+    if (port != nullptr && winmm.midiOutShortMsg(port, message) == MMSYSERR_NOERROR) {
         outputActivity.wordSent.store(true, std::memory_order_relaxed);
     }
 }
@@ -186,7 +187,7 @@ void SendThroughOutputGate(DWORD message) {
     // Kept inside the mark: a switch then finds every note that reached the port it closes,
     // and none that went to the port it opens.
     HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
-    if (port != nullptr && midiOutShortMsg(port, message) == MMSYSERR_NOERROR) [[likely]] {
+    if (port != nullptr && winmm.midiOutShortMsg(port, message) == MMSYSERR_NOERROR) [[likely]] {
         outputActivity.wordSent.store(true, std::memory_order_relaxed);
         if (MayHoldNotes(message)) {
             KeepHeldNotes(message);

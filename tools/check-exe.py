@@ -1,8 +1,17 @@
 #!/usr/bin/env python3
 """Checks a built Quorvel.exe the way the Windows loader reads it, stricter than Wine: machine
 and GUI subsystem, the oldest Windows it claims, terminal-server aware, no build time stamp,
-only system DLLs imported, an embedded manifest that Windows' side-by-side parser accepts, a
-panel picture it can load, and the program's icon.
+nothing that lets the program's folder be searched for a DLL (below), an embedded manifest that
+Windows' side-by-side parser accepts, a panel picture it can load, and the program's icon.
+
+Windows looks for a DLL that is not a Known DLL in the program's own folder first, so anything
+the loader resolves before WinMain runs must be a Known DLL (or comctl32, where the manifest
+redirects it side by side). Quorvel loads winmm and comctl32 itself, from the system folder
+(app/SystemLibraries.cpp): so no other static import, no delay-load (MinGW's helper loads by
+the default search, the program's folder first), and the name SetDefaultDllDirectories in the
+exe, which the program asks for to keep every later load by name in the system folder. That the
+loads at run time come from there is proven under Wine, with a planted winmm.dll beside the exe
+(tests/e2e/test_planted_dll.py).
 Usage: check-exe.py EXE i686|x86_64"""
 import re
 import struct
@@ -15,7 +24,11 @@ RESOURCE_IDS = {m[1]: int(m[2]) for m in re.finditer(
                                      "resource.h").read_text(), re.M)}
 IDB_BACKGROUND, IDI_QUORVEL = RESOURCE_IDS["IDB_BACKGROUND"], RESOURCE_IDS["IDI_QUORVEL"]
 MACHINES = {"i686": 0x14C, "x86_64": 0x8664}
-SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "WINMM.DLL", "MSVCRT.DLL", "COMCTL32.DLL"}
+# Known DLLs on every Windows from Vista to 11 (HKLM\SYSTEM\CurrentControlSet\Control\Session
+# Manager\KnownDLLs), of those a program like this may import. Not winmm, not comctl32.
+KNOWN_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"}
+COMMON_CONTROLS = "Microsoft.Windows.Common-Controls"
+IMPORTS, RESOURCES = 1, 2
 ASM_V1, ASM_V3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
 RT_BITMAP, RT_GROUP_ICON, RT_MANIFEST, MANIFEST_ID = 2, 14, 24, 1
 TERMINAL_SERVER_AWARE = 0x8000
@@ -65,15 +78,52 @@ expect(dll_characteristics & TERMINAL_SERVER_AWARE, "not marked terminal-server 
 expect(time_stamp == 0, f"build time stamp {time_stamp:#x} in the header, wanted none")
 
 imports = set()
-descriptor = offset(directory(1))
+descriptor = offset(directory(IMPORTS))
 while struct.unpack_from("<I", image, descriptor + 12)[0]:
     imports.add(c_string(offset(struct.unpack_from("<I", image, descriptor + 12)[0])).upper())
     descriptor += 20
-expect(imports <= SYSTEM_DLLS and {"KERNEL32.DLL", "USER32.DLL", "WINMM.DLL"} <= imports,
-       f"imports {sorted(imports)}")
 
+# A delay-load descriptor names its DLL by its address in the image, or, in the old form (its
+# attributes' low bit clear), by its address in memory. The delay-import directory lists them,
+# but GNU ld leaves it empty for dlltool's delay-load libraries, so every descriptor is looked
+# for itself: a DLL name's address after the attributes, then three addresses in the image
+# (the module handle, the import address table and the name table).
+image_base = struct.unpack_from("<Q" if wide else "<I", image, optional + (24 if wide else 28))[0]
+
+
+def rva_of(at):
+    for size, start, raw_size, raw in sections:
+        if raw <= at < raw + raw_size:
+            return start + at - raw
+    return None
+
+
+def in_image(rva):
+    return any(start <= rva < start + max(size, 1) for size, start, _, _ in sections)
+
+
+def delay_loaded():
+    names = set()
+    for match in re.finditer(rb"(?<=\0)[A-Za-z0-9_.-]+\.dll(?=\0)", image, re.I):
+        rva = rva_of(match.start())
+        if rva is None:
+            continue
+        for attributes, address in ((1, rva), (0, rva + image_base)):
+            if (address >> 32) and not wide:
+                continue
+            pattern = struct.pack("<II", attributes, address & 0xFFFFFFFF)
+            for hit in re.finditer(re.escape(pattern), image):
+                rest = struct.unpack_from("<III", image, hit.end()) \
+                    if hit.end() + 12 <= len(image) else ()
+                based = 0 if attributes else image_base
+                if rest and all(value and in_image(value - based) for value in rest):
+                    names.add(match.group().decode())
+    return sorted(names)
+
+
+delay_loads = delay_loaded()
 resources = {}
-base = offset(directory(2))
+base = offset(directory(RESOURCES)) if directory(RESOURCES) else None
 
 
 def walk(at, path):
@@ -87,9 +137,11 @@ def walk(at, path):
             resources[path[:2]] = image[offset(rva):offset(rva) + size]
 
 
-walk(base, ())
+if base is not None:
+    walk(base, ())
 
 manifest = resources.get((RT_MANIFEST, MANIFEST_ID), b"")
+side_by_side = set()  # what the manifest redirects: only then is comctl32 not looked for beside
 try:
     root = ElementTree.fromstring(manifest)
     identity = root.find(ASM_V1 + "assemblyIdentity")
@@ -101,8 +153,21 @@ try:
            f"assemblyIdentity version {version!r} is not four numbers of 0-65535")
     levels = [e.get("level") for e in root.iter(ASM_V3 + "requestedExecutionLevel")]
     expect(levels == ["asInvoker"], f"requestedExecutionLevel {levels}")
+    side_by_side = {identity.get("name") for dependent in root.iter(ASM_V1 + "dependentAssembly")
+                    for identity in dependent.iter(ASM_V1 + "assemblyIdentity")}
 except ElementTree.ParseError as error:
     failures.append(f"the manifest is not well-formed XML: {error}")
+
+allowed = KNOWN_DLLS | ({"COMCTL32.DLL"} if COMMON_CONTROLS in side_by_side else set())
+expect(imports <= allowed, f"imports {sorted(imports - allowed)}, which Windows looks for in "
+       f"the program's folder first: only Known DLLs may be imported")
+expect({"KERNEL32.DLL", "USER32.DLL"} <= imports, f"imports {sorted(imports)}: not the table of a "
+       f"Windows program")
+expect(not delay_loads, f"delay-loads {delay_loads}, which MinGW's helper loads by the default "
+       f"search, the program's folder first")
+expect(b"SetDefaultDllDirectories\0" in image,
+       "never asks for SetDefaultDllDirectories: later loads by name are not kept to the "
+       "system folder")
 
 # The loader refuses a truncated picture that Wine would draw as whatever follows it.
 picture = resources.get((RT_BITMAP, IDB_BACKGROUND), b"")
@@ -115,5 +180,6 @@ icons = [key for key in resources if key[0] == RT_GROUP_ICON]
 expect(icons == [(RT_GROUP_ICON, IDI_QUORVEL)], f"icon groups {icons}")
 
 print("imports:", *sorted(imports))
+print("delay-loads:", *(delay_loads or ["none"]))
 print("\n".join(failures) or "the exe is what Windows expects")
 sys.exit(1 if failures else 0)

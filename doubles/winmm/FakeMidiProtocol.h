@@ -7,7 +7,9 @@
 
 // ---- The driver's folder and its switches ---------------------------------------------------
 
-// Names the driver's folder, as a Windows path; without it the driver has no devices.
+// Names the driver's folder, as a Windows path. Without it the driver has no device (not even
+// the output mapper), writes no file and starts no thread: installed as the prefix's system
+// winmm, it acts only for the runs that name a folder.
 constexpr const char* kFolderVariable = "QUORVEL_FAKE_MIDI_DIR";
 // Set: no per-message records (deliveries, sends, latency), so that the driver's own file
 // writes do not disturb a measurement.

@@ -1,5 +1,6 @@
 // The virtual MIDI driver's own records and each file's functions. The driver is a winmm.dll
-// that Wine loads in place of its own; FakeMidiProtocol.h is what it shares with the harness.
+// that the harness installs as the system's own in the build's Wine prefix, where Wine prefers
+// it to its own; FakeMidiProtocol.h is what it shares with the harness.
 #pragma once
 
 #define _WINMM_

@@ -69,10 +69,10 @@ class PanelTestCase(unittest.TestCase):
             earlier.kill()
 
     def launch(self, settings=None, wine_debug=None, switches=None, wines_own_winmm=False,
-               **options):
+               no_winmm=False, **options):
         run = Quorvel(self.display, settings, **options)
         self.runs.append(run)
-        return run.start(wine_debug, wines_own_winmm, **(switches or {}))
+        return run.start(wine_debug, wines_own_winmm, no_winmm, **(switches or {}))
 
     def launch_to_panel(self, settings=None, **options):
         run = self.launch(settings, **options)

@@ -1,10 +1,14 @@
 """The panel's controls by mouse and keyboard: learn buttons, the wheel type, the device lists,
 the lights (by their texts and their painted colours), what each control's tooltip says, and
 one panel per folder."""
+import shutil
+import subprocess
+import tempfile
 import unittest
+from pathlib import Path
 
 from panel_case import PanelTestCase
-from harness.driver import DELIVERED
+from harness.driver import DELIVERED, STALL_BEGAN
 from harness.midi import cc, numbered_note, program
 from harness.controls import (DRUM, DRUM_MUTES, INPUT_DEVICE, IN_LIGHT, LEARN, OUTPUT_DEVICE,
                               OUT_LIGHT, SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE,
@@ -12,6 +16,7 @@ from harness.controls import (DRUM, DRUM_MUTES, INPUT_DEVICE, IN_LIGHT, LEARN, O
 from harness.panel import GROOVEBOX, Quorvel, names_file
 from harness.xinput import panels
 from harness.waiting import wait_until
+from harness.wine import map_drive, run_program, windows_path
 
 UP, DOWN = (cc(*LEARN[button][:2]) for button in (WHEEL_UP, WHEEL_DOWN))
 SETTINGS = [0, 1, 1, 0, 0]
@@ -237,24 +242,151 @@ class Panel(PanelTestCase):
                 self.assertEqual((after["lights"][2:], after["painted"][2:]),
                                  ((False, False), (False, False)))
 
-    def test_a_second_start_in_the_folder_brings_its_panel_forward_and_ends(self):
-        run = self.launch_to_panel(SETTINGS)
-        run.wait_started()
-        self.spoil_settings(run, SETTINGS)
-        first = run.settings_bytes()
-        mark = run.mark()
-        second = run.start_again()
-        self.assertEqual(second.wait(30), 0)
+    def test_one_quorvel_per_folder_whatever_the_path_and_whatever_the_first_run_is_doing(self):
+        """One table: how the first run was started or what it is doing, how the second start
+        reaches the folder, and whether the second start must find the first (and bring its
+        panel to the front) or run a bridge of its own."""
+        for case, check in (
+                ("a second start in the folder", self.second_start_in_the_folder),
+                ("the first run's mutex denies the second, as an elevated run's does",
+                 self.second_start_denied_the_mutex),
+                ("the folder through a second drive letter", self.second_start_by_another_drive),
+                ("another folder", self.start_in_another_folder),
+                ("two folders whose names differ only in Cyrillic letters",
+                 self.starts_in_folders_named_alike_in_ansi),
+                ("the first panel minimised", self.second_start_restores_the_minimised_panel),
+                ("the first run closing", self.second_start_waits_for_the_close)):
+            with self.subTest(case):
+                self.kill_earlier_runs()
+                check()
+
+    def kill_earlier_runs(self):
+        """One panel on the screen, even after a failed case: second starts that stayed too."""
+        super().kill_earlier_runs()
+        for process in getattr(self, "second_starts", []):
+            if process.poll() is None:
+                process.kill()
+                process.wait(10)
+        self.second_starts = []
+
+    def second_start(self, run):
+        """A second double click in the run's folder; returns its process, ended with the
+        case."""
+        process = run.start_again()
+        self.second_starts.append(process)
+        self.addCleanup(self.kill_earlier_runs)
+        return process
+
+    def second_start_ends(self, run):
+        """A second start in the run's folder: its exit code, or None while it still runs."""
+        try:
+            return self.second_start(run).wait(30)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def assertFirstShownAndAlone(self, run, mark, settings):
+        """One bridge: the first run's panel, in front, its ports untouched, its file as it
+        was."""
         self.assertEqual((len(panels()), run.port_events(mark)), (1, []))
         self.assertTrue(run.running())
-        self.assertEqual(run.settings_bytes(), first)
-        # Another folder, with its own "Settings": two bridges.
-        other = Quorvel(self.display, [0, 1, 1, 1, 1])
-        self.runs.append(other)
-        other.start()
+        self.assertEqual(run.settings_bytes(), settings)
+        wait_until(lambda: run.panel_windows().get(run.windows_pid()) ==
+                   {"iconic": False, "foreground": True}, what="the first panel in front")
+
+    def first_run(self, **options):
+        run = self.launch_to_panel(SETTINGS, **options)
+        run.wait_started()
+        self.spoil_settings(run, SETTINGS)
+        return run, run.mark(), run.settings_bytes()
+
+    def second_start_in_the_folder(self):
+        run, mark, settings = self.first_run()
+        self.assertEqual(self.second_start_ends(run), 0, "the second start still runs")
+        self.assertFirstShownAndAlone(run, mark, settings)
+
+    def second_start_denied_the_mutex(self):
+        run, mark, settings = self.first_run()
+        code, output = run_program("folder_helper.exe", "deny", cwd=run.folder,
+                                   environment=run.environment)
+        self.assertEqual((code, output.split()[0]), (0, "denied"), output)
+        self.assertEqual(self.second_start_ends(run), 0, "the second start still runs")
+        self.assertFirstShownAndAlone(run, mark, settings)
+
+    def second_start_by_another_drive(self):
+        folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
+        drive, unmap = map_drive(folder)
+        self.addCleanup(unmap)
+        # Started from the Unix folder, the first run is in the drive's root; the second is
+        # started in the same folder under its Z: name.
+        self.assertEqual(self.where(folder)["wide"], drive + "\\")
+        run, mark, settings = self.first_run(folder=folder)
+        _, output = run_program("folder_helper.exe", "run", windows_path(folder),
+                                windows_path(run.program), environment=run.environment)
+        self.assertEqual(output.split(), ["exit", "0"])
+        self.assertFirstShownAndAlone(run, mark, settings)
+
+    def start_in_another_folder(self, folders=(None, None)):
+        runs = [self.launch_to_panel(SETTINGS, folder=folder) for folder in folders[:1]]
+        runs[0].wait_started()
+        runs.append(self.launch(SETTINGS, folder=folders[1]))
         wait_until(lambda: len(panels()) == 2, what="a second panel")
-        other.wait_started()
-        self.assertEqual((run.running(), other.running()), (True, True))
+        runs[1].wait_started()
+        self.assertEqual([run.running() for run in runs], [True, True])
+
+    def starts_in_folders_named_alike_in_ansi(self):
+        parent = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
+        self.addCleanup(shutil.rmtree, parent, ignore_errors=True)
+        folders = [parent / "MIDI" / name for name in ("Клуб", "Урок")]
+        for folder in folders:
+            folder.mkdir(parents=True)
+        # What the ANSI functions read: one name for both, on a Western system.
+        spelled = [self.where(folder) for folder in folders]
+        self.assertEqual(spelled[0]["ansi"], spelled[1]["ansi"])
+        self.assertNotEqual(spelled[0]["wide"], spelled[1]["wide"])
+        self.start_in_another_folder(folders)
+
+    def second_start_restores_the_minimised_panel(self):
+        run, mark, settings = self.first_run()
+        run.key("alt+space", "n")  # the system menu's Minimize
+        first = run.windows_pid()
+        wait_until(lambda: run.panel_windows().get(first, {}).get("iconic"),
+                   what="the first panel minimised")
+        # Another folder's panel, in front of it.
+        other = self.launch(SETTINGS)
+        wait_until(lambda: len(run.panel_windows()) == 2, what="a second panel")
+        wait_until(lambda: run.panel_windows()[other.windows_pid()]["foreground"],
+                   what="the other panel in front")
+        mark = run.mark()
+        self.assertEqual(self.second_start_ends(run), 0, "the second start still runs")
+        wait_until(lambda: run.panel_windows().get(first) == {"iconic": False,
+                                                              "foreground": True},
+                   what="the first panel restored and in front")
+        self.assertEqual((len(panels()), run.port_events(mark), other.running()), (2, [], True))
+
+    def second_start_waits_for_the_close(self):
+        run, mark, _ = self.first_run()
+        # The first run's close takes a while: its output's close stalls.
+        run.fault("stall out 0 close 1500")
+        run.key("alt+F4")
+        wait_until(lambda: run.events_of(STALL_BEGAN), what="the first run's close under way")
+        second = self.second_start(run)
+        self.assertEqual(run.wait_exit(), 0)
+        self.assertEqual(run.port_events(mark)[:3], [("in-stop", 0), ("in-close", 0),
+                                                     ("out-close", 0)])
+        # The second start ran once the first had gone, and opened the ports.
+        self.assertIsNone(second.poll(), "the second start ended with the first")
+        run.process = second
+        wait_until(lambda: run.port_events(mark)[3:] == [("out-open", 0), ("in-open", 0),
+                                                          ("in-start", 0)],
+                   what="the second run's ports open")
+        run.wait_panel()
+        self.assertClosesWithSettings(run, SETTINGS)
+
+    def where(self, folder):
+        """The folder as a program started there reads it: {"ansi": ..., "wide": ...}."""
+        _, output = run_program("folder_helper.exe", "where", cwd=folder,
+                                environment=self.display.environment)
+        return dict(line.split(" ", 1) for line in output.splitlines() if " " in line)
 
     def test_long_names_show_their_start_and_drop_down_whole(self):
         longest = "Groovebox Deluxe MK2 MIDI Out 1"  # 31 characters, as long as winmm gives

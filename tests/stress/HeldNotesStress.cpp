@@ -8,6 +8,8 @@
 #include "Engine.h"
 #include "MidiPorts.h"
 #include "OutputGate.h"
+#include "SystemLibraries.h"
+#include "Winmm.h"
 
 #include <atomic>
 #include <cstdio>
@@ -52,6 +54,11 @@ int main(int argc, char** argv) {
     const int senders = std::atoi(argc > 2 ? argv[2] : "");
     if (milliseconds == 0 || senders < 1 || senders > kMaxSenders) {
         std::fprintf(stderr, "usage: held_notes_stress SECONDS SENDERS(1-%d)\n", kMaxSenders);
+        return 2;
+    }
+    // The ports on the system's winmm, loaded as the program loads it.
+    if (!BindWinmm(LoadSystemLibrary(L"winmm.dll"))) {
+        std::fprintf(stderr, "no usable winmm in the system folder\n");
         return 2;
     }
     MarkWindowThread();

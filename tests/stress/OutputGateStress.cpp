@@ -10,6 +10,8 @@
 #include "FakeMidiProtocol.h"
 #include "MidiPorts.h"
 #include "OutputGate.h"
+#include "SystemLibraries.h"
+#include "Winmm.h"
 
 #include <atomic>
 #include <cstdio>
@@ -49,6 +51,11 @@ int main(int argc, char** argv) {
     if (milliseconds < 2 * kPaceMilliseconds || senders < 1 || senders > kMaxSenders) {
         std::fprintf(stderr, "usage: output_gate_stress SECONDS(4 or more) SENDERS(1-%d)\n",
                      kMaxSenders);
+        return 2;
+    }
+    // The ports on the system's winmm, loaded as the program loads it.
+    if (!BindWinmm(LoadSystemLibrary(L"winmm.dll"))) {
+        std::fprintf(stderr, "no usable winmm in the system folder\n");
         return 2;
     }
     MarkWindowThread();

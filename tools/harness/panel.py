@@ -9,6 +9,7 @@ from pathlib import Path
 
 from harness import cdefs, driver, logoff
 from harness.probe import PanelProbe
+from harness.waiting import wait_until
 from harness.wine import BUILD, WINE, windows_path
 from harness.xinput import PanelInput
 
@@ -32,14 +33,17 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
     """One run of the real program in a fresh working folder, with virtual MIDI devices."""
 
     def __init__(self, display, settings=None, inputs=None, outputs=None,
-                 program_name="Quorvel.exe", allowed=None, port_names=None):
+                 program_name="Quorvel.exe", allowed=None, port_names=None, folder=None,
+                 program=None):
         """allowed: the devices the program may open at start, as ("in" or "out", name); by
         default those at the positions `settings` holds. choose() allows what it picks.
-        port_names: the text of the names file beside "Settings", if any."""
+        port_names: the text of the names file beside "Settings", if any. folder: the working
+        folder, made by the caller (a fresh one by default); program: the exe's path, where it
+        is not the build's `program_name`."""
         self.display = display
-        self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
-        super().__init__(self.folder / "midi")
-        self.midi.mkdir()
+        self.folder = Path(folder or tempfile.mkdtemp(prefix="quorvel-e2e-"))
+        # The driver's folder, apart from the working folder, whose name it need not read.
+        super().__init__(Path(tempfile.mkdtemp(prefix="quorvel-midi-")))
         self.devices = {"in": inputs or DEFAULT_INPUTS, "out": outputs or DEFAULT_OUTPUTS}
         (self.midi / driver.FILES["DevicesFile"]).write_text(
             driver.device_lines(self.devices["in"], self.devices["out"]))
@@ -51,6 +55,7 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
         for kind, name in self._allowed_at_start(settings) if allowed is None else allowed:
             self.allow(kind, name)
         self.program_name = program_name
+        self.program = Path(program or BUILD / program_name)
         # What the driver calls a violation that this run's test expects, by name ("note left
         # sounding"); every other is a failure.
         self.named_violations = set()
@@ -59,30 +64,32 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
         self.rects = None
 
     # ---- the process ------------------------------------------------------------------------
-    def start(self, wine_debug=None, wines_own_winmm=False, **switches):
-        """wine_debug: Wine's debug channels for this run, whose output goes to wine.log;
-        wines_own_winmm: Wine's winmm in place of the virtual driver (no devices then);
-        switches: the driver's (quiet=1, callback_bound=...)."""
+    def start(self, wine_debug=None, wines_own_winmm=False, no_winmm=False, **switches):
+        """wine_debug: Wine's debug channels for this run, whose output goes to wine.log (in the
+        driver's folder); wines_own_winmm: Wine's builtin winmm in place of the virtual driver
+        (no devices then); no_winmm: a system without a winmm that loads; switches: the
+        driver's (quiet=1, callback_bound=...)."""
         self.environment = dict(self.display.environment,
                                 **driver.environment(windows_path(self.midi), **switches))
-        if wines_own_winmm:
-            self.environment["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        if wines_own_winmm or no_winmm:
+            self.environment["WINEDLLOVERRIDES"] = \
+                f"winmm={'' if no_winmm else 'b'};mscoree,mshtml="
         if not wine_debug:
             self.process = self.start_again()
             return self
-        with open(self.folder / "wine.log", "w") as log:
+        with open(self.midi / "wine.log", "w") as log:
             self.process = self.start_again(dict(self.environment, WINEDEBUG=wine_debug), log)
         return self
 
     def start_again(self, environment=None, log=subprocess.DEVNULL):
         """A start of the program in this run's folder and environment; called again, a second
         double click. Returns its process."""
-        return subprocess.Popen([WINE, str(BUILD / self.program_name)], cwd=self.folder,
+        return subprocess.Popen([WINE, str(self.program)], cwd=self.folder,
                                 env=environment or self.environment, stdout=subprocess.DEVNULL,
                                 stderr=log)
 
     def wine_log(self):
-        return (self.folder / "wine.log").read_text(errors="replace").splitlines()
+        return (self.midi / "wine.log").read_text(errors="replace").splitlines()
 
     def running(self):
         return self.process is not None and self.process.poll() is None
@@ -98,6 +105,12 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
     def cleanup(self):
         self.kill()
         shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.midi, ignore_errors=True)
+
+    def windows_pid(self):
+        """The Windows process id of the run's first process, as the driver recorded it."""
+        return wait_until(lambda: (lambda found: found[0].word if found else None)(
+            self.events_of(driver.CLOCK_FREQUENCY)), what="the driver's first record")
 
     def device_name(self, kind, number):
         """The name of device `number` ("in" or "out") as the devices file lists it."""

@@ -12,7 +12,7 @@ from harness.wine import BUILD, WINE, run_program
 def parse_probe(output):
     """The probe's answer as a dict; None if it was cut short (no "end" line)."""
     state = {"controls": {}, "tab_order": [], "selection": {}, "items": {}, "check": {},
-             "text": [], "edit": {}, "edit_start": {}, "dropped_width": {}}
+             "text": [], "edit": {}, "edit_start": {}, "dropped_width": {}, "windows": {}}
     for line in output.splitlines():
         key, _, rest = line.partition(" ")
         fields = rest.split(" ")
@@ -52,6 +52,9 @@ def parse_probe(output):
             state["capture"] = rest == "1"
         elif key == "dropdown":
             state["dropdown"] = None if rest == "none" else tuple(map(int, fields))
+        elif key == "window":
+            state["windows"][int(fields[0])] = {"iconic": fields[1] == "1",
+                                                "foreground": fields[2] == "1"}
         elif key == "end":
             return state
     return None
@@ -93,6 +96,10 @@ class PanelProbe:
         """What the panel's process holds: {"handles", "working_set", "private_bytes"}."""
         return wait_until(lambda: self.probe("resources").get("resources"), 30, 0.1,
                           "the process's resources")
+
+    def panel_windows(self):
+        """Every panel on the screen by its Windows process id: {"iconic": .., "foreground": ..}."""
+        return self.probe("panels")["windows"]
 
     def message_box(self):
         """(caption, text) of an open message box, or None."""

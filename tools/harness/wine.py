@@ -1,7 +1,10 @@
-"""The build under test, the Wine loader that runs it, the one Wine prefix, and the Xvfb display
-with its wineserver. QUORVEL_BUILD_DIR names the build: build/win32, the product, or build/win64
-where the machine runs no 32-bit processes."""
+"""The build under test, the Wine loader that runs it, the one Wine prefix with the virtual
+driver installed as its system's winmm, and the Xvfb display with its wineserver.
+QUORVEL_BUILD_DIR names the build: build/win32, the product, or build/win64 where the machine
+runs no 32-bit processes."""
+import filecmp
 import os
+import shutil
 import subprocess
 import tempfile
 from pathlib import Path
@@ -17,21 +20,62 @@ FAILURES = ROOT / "build" / "e2e-failures"
 WINE = "/usr/lib/wine/wine" if BUILD.name == "win32" else "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver64"
 QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+# The virtual driver as the build makes it, in a folder of its own: nothing lies beside the exe,
+# which runs as shipped and loads winmm from the system folder.
+DRIVER = BUILD / "system-winmm" / "winmm.dll"
+# Wine prefers a native winmm to its own, wherever it finds one; the program finds only the
+# system folder's (and a planted one beside it, where a test puts one there).
+OVERRIDES = "winmm=n,b;mscoree,mshtml="
+
+
+def system_folder():
+    """Where Wine keeps the system DLLs of the build's loader in the prefix: system32, or
+    syswow64 for the 32-bit build in a 64-bit prefix."""
+    windows = PREFIX / "drive_c" / "windows"
+    return windows / "syswow64" if BUILD.name == "win32" and (windows / "syswow64").is_dir() \
+        else windows / "system32"
 
 
 def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
-def run_program(name, *arguments, environment, timeout=120):
-    """Runs one of the build's console programs to its end; returns (exit code, its output).
-    The output comes through a file, not a pipe: see Display.start_wineserver."""
+def run_program(name, *arguments, environment, timeout=120, cwd=None):
+    """Runs one of the build's console programs to its end, in the folder `cwd` if given;
+    returns (exit code, its output). The output comes through a file, not a pipe: see
+    Display.start_wineserver."""
     with tempfile.TemporaryFile(mode="w+", errors="replace") as output:
         result = subprocess.run([WINE, str(BUILD / name), *map(str, arguments)], env=environment,
                                 stdout=output, stderr=subprocess.STDOUT, timeout=timeout,
-                                check=False)
+                                check=False, cwd=cwd)
         output.seek(0)
         return result.returncode, output.read()
+
+
+def install_driver():
+    """The virtual driver as the system's own winmm.dll, in place of Wine's placeholder for its
+    builtin one (which the override "winmm=b" still loads). It has devices only where
+    QUORVEL_FAKE_MIDI_DIR names its folder."""
+    beside = sorted(path.name for path in BUILD.glob("*.dll"))
+    if beside:
+        raise AssertionError(f"DLLs beside the exe in {BUILD}: {beside}; the program must run "
+                             f"as shipped, with nothing beside it")
+    installed = system_folder() / "winmm.dll"
+    if not (installed.exists() and filecmp.cmp(DRIVER, installed, shallow=False)):
+        shutil.copyfile(DRIVER, installed)
+
+
+def map_drive(folder):
+    """Maps a free drive letter of the prefix onto `folder`, as a subst or mapped drive would
+    show it to Windows programs; returns the letter ("Q:") and a function that unmaps it. Wine
+    spells a Unix folder with the drive whose root lies deepest in it, so a program started from
+    there afterwards is in the drive's root."""
+    for letter in "qrstuvwxy":
+        link = PREFIX / "dosdevices" / f"{letter}:"
+        if not link.is_symlink() and not link.exists():
+            link.symlink_to(folder)
+            return f"{letter.upper()}:", link.unlink
+    raise AssertionError("no free drive letter in the prefix")
 
 
 class Display:
@@ -44,10 +88,11 @@ class Display:
 
     def start(self):
         self.environment = dict(os.environ, WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
-                                WINEDLLOVERRIDES="winmm=n,b;mscoree,mshtml=")
+                                WINEDLLOVERRIDES=OVERRIDES)
         if not self.use_current:
             self.start_xvfb()
         self.ensure_prefix()
+        install_driver()
         self.start_wineserver()
 
     def start_xvfb(self):

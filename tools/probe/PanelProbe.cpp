@@ -1,7 +1,8 @@
 // Reads the running panel's state from outside, for the end-to-end tests: the controls in tab
 // order with their rectangles and texts, list selections, check states, the focused control,
-// an open drop-down list, the text of a message box and of a tooltip, and what the panel's
-// process holds. It only reads; every action on the panel is real X input from the harness.
+// an open drop-down list, the text of a message box and of a tooltip, what the panel's process
+// holds, and every panel's process, minimised state and place in front. It only reads; every
+// action on the panel is real X input from the harness.
 #include <windows.h>
 
 #include <psapi.h>
@@ -172,6 +173,22 @@ void PrintTooltip() {
     std::printf("tooltip %s\n", text[0] != '\0' ? text : "none");
 }
 
+// Every panel on the screen: its process, whether it is minimised and whether it is the
+// foreground window, as a second start in a panel's folder leaves it.
+BOOL CALLBACK PrintPanel(HWND window, LPARAM) {
+    char name[16] = "";
+    char title[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strcmp(name, "#32770") == 0 && std::strcmp(title, "Quorvel") == 0) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        std::printf("window %lu %d %d\n", process, IsIconic(window) ? 1 : 0,
+                    GetForegroundWindow() == window ? 1 : 0);
+    }
+    return TRUE;
+}
+
 } // namespace
 
 // Watches the lights for a while, so that a light lit for a moment is not missed between two
@@ -264,6 +281,8 @@ int main(int argc, char** argv) {
         PrintDropDown(panel);
     } else if (std::strcmp(command, "tooltip") == 0) {
         PrintTooltip();
+    } else if (std::strcmp(command, "panels") == 0) {
+        EnumWindows(PrintPanel, 0);
     } else if (std::strcmp(command, "lights") == 0 && panel != nullptr) {
         WatchLights(panel, argc > 2 ? std::atoi(argv[2]) : 0);
     } else if (std::strcmp(command, "resources") == 0 && panel != nullptr) {
