@@ -53,14 +53,18 @@ mapfile -t missing < <(missing_of "${wanted[@]}")
 [ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
 
 case "${1:-all}" in build | guide) exit 0 ;; esac
-mapfile -t missing < <(missing_of "${wine32_packages[@]}")
-[ ${#missing[@]} -eq 0 ] && exit 0
-# Where the kernel runs no 32-bit processes, the i386 packages could never run (their own
-# maintainer scripts fail) and the x86_64 build is what the Wine runs prove: fetch none of them.
-if ! why=$("$(dirname "$0")/runs-32bit-processes.sh"); then
-    echo "Not installing the 32-bit Wine: this machine refuses 32-bit processes ($why)."
+# Where the kernel refuses 32-bit processes, they run through the i386 emulator, registered
+# anew after every boot; where even that cannot be had, the i386 packages could never run
+# (their own maintainer scripts fail) and the x86_64 build is what the Wine runs prove: fetch
+# none of them.
+if ! "$(dirname "$0")/runs-32bit-processes.sh" >/dev/null &&
+   ! "$(dirname "$0")/i386-emulation.sh" install; then
+    echo "Not installing the 32-bit Wine: this machine refuses 32-bit processes, and the i386" \
+         "emulator could not be had (above)."
     exit 0
 fi
+mapfile -t missing < <(missing_of "${wine32_packages[@]}")
+[ ${#missing[@]} -eq 0 ] && exit 0
 # Should the install itself fail, go on with the x86_64 build, and leave no half-configured
 # i386 package behind to break the next install.
 if ! { dpkg --print-foreign-architectures | grep -qx i386 ||

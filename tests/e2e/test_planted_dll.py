@@ -16,7 +16,7 @@ from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
 from harness.midi import cc, numbered_note
 from harness.panel import Quorvel
 from harness.waiting import wait_until
-from harness.wine import BUILD, system_folder, windows_path
+from harness.wine import BUILD, windows_path
 
 PLANTED = BUILD / "planted" / "winmm.dll"
 MARK = "planted-winmm-ran"  # what the planted DLL leaves beside itself when it is loaded
@@ -76,7 +76,8 @@ class NothingPlantedRuns(PanelTestCase):
         log = run.wine_log()
         loaded = [(path.replace("\\\\", "\\").lower(), kind) for line in log
                   for path, kind in LOADED.findall(line)]
-        system = f"c:\\windows\\{system_folder().name}\\"
+        # As the process sees it: a 32-bit process in a 64-bit prefix sees syswow64 there.
+        system = "c:\\windows\\system32\\"
         self.assertIn((system + "winmm.dll", "native"), loaded, "winmm not the system folder's")
         elsewhere = [path for path, _ in loaded
                      if not path.startswith(system) and path != windows_path(run.program).lower()]

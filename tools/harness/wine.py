@@ -18,6 +18,12 @@ PREFIX = Path(os.environ.get("QUORVEL_WINE_PREFIX", BUILD / "wine-prefix"))
 FAILURES = ROOT / "build" / "e2e-failures"
 # The loader that matches the build; both share the one 64-bit prefix and its server.
 WINE = "/usr/lib/wine/wine" if BUILD.name == "win32" else "/usr/lib/wine/wine64"
+# Where the kernel refuses 32-bit processes, the 32-bit loader runs through the i386 emulator,
+# several times slower: every bound on a wait is that much longer there.
+EMULATED = BUILD.name == "win32" and subprocess.run(
+    [ROOT / "tools" / "runs-32bit-processes.sh", "--how"], capture_output=True, text=True,
+    check=False).stdout.startswith("through emulation")
+SLOWER = 4 if EMULATED else 1
 WINESERVER = "/usr/lib/wine/wineserver64"
 QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
 # The virtual driver as the build makes it, in a folder of its own: nothing lies beside the exe,
@@ -46,7 +52,8 @@ def run_program(name, *arguments, environment, timeout=120, cwd=None):
     Display.start_wineserver."""
     with tempfile.TemporaryFile(mode="w+", errors="replace") as output:
         result = subprocess.run([WINE, str(BUILD / name), *map(str, arguments)], env=environment,
-                                stdout=output, stderr=subprocess.STDOUT, timeout=timeout,
+                                stdout=output, stderr=subprocess.STDOUT,
+                                timeout=timeout * SLOWER,
                                 check=False, cwd=cwd)
         output.seek(0)
         return result.returncode, output.read()
