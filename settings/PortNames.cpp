@@ -216,11 +216,21 @@ bool WritePortNames(std::FILE* file) {
            WritePort(file, kSections[1], bridgeSettings.outputDevice);
 }
 
+// All that a save writes: both sections, each with every key.
+bool ReadsWhole(std::FILE* file) {
+    ReadPort read[2] = {};
+    bool whole = ReadSections(file, read);
+    for (const ReadPort& port : read) {
+        whole = whole && port.hasName && port.hasUnit && port.hasPosition;
+    }
+    return whole;
+}
+
 } // namespace
 
 void LoadPortNames() {
     portNames = PortNames{{{}, -1}, {{}, -1}};
-    std::FILE* file = std::fopen(kPortNamesFileName, "rb");
+    std::FILE* file = OpenSaved(kPortNamesFileName, kPortNamesTemporaryName, ReadsWhole);
     if (file == nullptr) {
         return;
     }
@@ -240,6 +250,7 @@ void SavePortNames() {
         portNames.input.device.name[0] != '\0' || portNames.output.device.name[0] != '\0';
     if (!namesADevice || !SaveSafely(kPortNamesFileName, kPortNamesTemporaryName, WritePortNames)) {
         std::remove(kPortNamesFileName);
+        std::remove(kPortNamesTemporaryName); // a start would take it for the names in place
     }
 }
 

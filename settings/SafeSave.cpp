@@ -2,6 +2,8 @@
 
 #include "PlatformFiles.h"
 
+#include <cerrno>
+
 namespace {
 
 // Long enough for a scanner that opened the file to let go of it, short enough for a log-off.
@@ -46,4 +48,20 @@ bool SaveInPlace(const char* name, bool (*write)(std::FILE*)) {
 bool SaveSafely(const char* name, const char* temporaryName, bool (*write)(std::FILE*)) {
     const ReplaceResult result = SaveThroughReplace(name, temporaryName, write);
     return result == Replaced || (result == ReplaceRefused && SaveInPlace(name, write));
+}
+
+std::FILE* OpenSaved(const char* name, const char* temporaryName, bool (*whole)(std::FILE*)) {
+    std::FILE* file = std::fopen(name, "rb");
+    if (file != nullptr || errno != ENOENT) {
+        return file; // one that is there but cannot be read is never passed over for an older
+    }
+    file = std::fopen(temporaryName, "rb");
+    if (file == nullptr) {
+        return nullptr;
+    }
+    if (!whole(file) || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 }

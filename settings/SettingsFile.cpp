@@ -46,10 +46,22 @@ bool WriteSettings(std::FILE* file) {
            WriteField(file, bridgeSettings.outputDevice);
 }
 
+constexpr int kFields = 5;
+
+// All that a save writes: five fields and nothing after them.
+bool HoldsEveryField(std::FILE* file) {
+    for (int field = 0; field < kFields; ++field) {
+        if (ReadField(file) == EOF) {
+            return false;
+        }
+    }
+    return std::fgetc(file) == EOF;
+}
+
 } // namespace
 
 void LoadSettings() {
-    std::FILE* file = std::fopen(kSettingsFileName, "rb");
+    std::FILE* file = OpenSaved(kSettingsFileName, kSettingsTemporaryName, HoldsEveryField);
     if (file == nullptr) {
         ReportFailure("No settings to load", kSettingsCaption);
         return;
