@@ -5,7 +5,7 @@ from panel_case import PanelTestCase
 from harness.midi import cc, program
 from harness.controls import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES, WHEEL_DOWN,
                               WHEEL_TYPE, WHEEL_UP)
-from harness.panel import BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT
+from harness.panel import BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT, Quorvel
 from harness.waiting import wait_until
 
 # No port chosen; the wheel type in force, Up / Down.
@@ -69,6 +69,20 @@ class StartAndClose(PanelTestCase):
         mark = run.mark()
         self.assertClosesWithSettings(run, [0, 0, 1, 1, 1])
         self.assertEqual(run.port_events(mark), [("in-stop", 1), ("in-close", 1), ("out-close", 1)])
+        self.assertFalse((run.folder / "Settings.new").exists())
+
+    def test_a_save_cut_short_before_its_rename_is_loaded_and_put_in_place_at_the_next(self):
+        # On FAT and exFAT a replace deletes "Settings" before it renames the new file.
+        run = Quorvel(self.display, allowed=[("in", KEYBOARD), ("out", SYNTH_OUT)])
+        self.runs.append(run)
+        (run.folder / "Settings.new").write_bytes(bytes([2, 0, 1, 1, 1]))
+        state = run.start().wait_panel()
+        self.assertIsNone(run.message_box())
+        self.assertEqual(state["selection"], {INPUT_DEVICE: 1, OUTPUT_DEVICE: 1, WHEEL_TYPE: 2})
+        run.wait_started()
+        self.assertEqual(run.port_events(), [("out-open", 1), ("in-open", 1), ("in-start", 1)])
+        self.assertEqual(run.close(), 0)
+        self.assertEqual(list(run.settings_bytes()), [2, 0, 1, 1, 1])
         self.assertFalse((run.folder / "Settings.new").exists())
 
     def test_a_log_off_saves_the_choices_and_closes_the_ports_but_leaves_the_end_to_windows(self):
