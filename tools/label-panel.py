@@ -1,11 +1,11 @@
 #!/usr/bin/python3
 """Draws the user guide's labelled picture of the panel from the real panel: the screenshot that
-`make run` takes (build/quorvel-panel.png) and where each control lies in it
-(build/quorvel-panel.json). Each label is placed from its control's rectangle, so the picture
-follows the panel when the panel changes. The picture carries a digest of the panel's sources
-(its template and background) and the names of the devices its lists show; `--check` fails
-when the sources changed since it was drawn, or when the guide's caption of the picture does not
-name those devices.
+the demo takes (build/quorvel-panel.png) and where each control lies in it, with the devices
+its lists show (build/quorvel-panel.json); `make guide-pictures` runs the demo for it. Each
+label is placed from its control's rectangle, so the picture follows the panel when the panel
+changes. The picture carries a digest of the panel's sources (its template and background) and
+the names of the devices its lists show; `--check` fails when the sources changed since it was
+drawn, or when the guide's caption of the picture does not name those devices.
 Usage: label-panel.py SCREENSHOT LAYOUT PICTURE   or   label-panel.py --check PICTURE
 (Debian's python3-pil and fonts-dejavu-core)"""
 import hashlib
