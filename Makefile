@@ -51,10 +51,11 @@ dist: deps
 	@sha256sum dist/Quorvel-$(VERSION)-win32.zip
 
 # The user guide's pictures drawn again: the signal flows from docs/*.dot, and the labelled
-# panel from a fresh screenshot of the demo's panel (on a display of its own). Run it after a
-# change to the panel or to a .dot source, and commit what it changes in docs/.
+# panel from a fresh screenshot of the demo's panel (on a display of its own), its devices named
+# as a Windows 11 musician sees them. Run it after a change to the panel or to a .dot source,
+# and commit what it changes in docs/.
 guide-pictures: deps
-	env -u DISPLAY $(MAKE) run
+	env -u DISPLAY QUORVEL_DEMO_NAMES=windows $(MAKE) run
 	tools/render-guide-pictures.sh
 
 bench: build

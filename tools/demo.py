@@ -5,8 +5,11 @@ receives as a MIDI monitor and saves a screenshot of the panel to build/quorvel-
 where each control lies in it in build/quorvel-panel.json (the user guide's labelled picture is
 drawn from the two by tools/label-panel.py).
 With a display of your own (DISPLAY set) the panel stays up until you close it; otherwise it
-runs on a private Xvfb display and closes itself at the end."""
+runs on a private Xvfb display and closes itself at the end.
+QUORVEL_DEMO_NAMES=windows gives the two devices the names a Windows 11 musician sees, a
+groovebox and Windows MIDI Services' default loopback, for the user guide's picture."""
 import json
+import os
 import sys
 import time
 
@@ -18,6 +21,7 @@ from harness.wine import Display
 
 CLOCK_SECONDS = 60 / 120 / 24  # 24 clocks per quarter note at 120 BPM
 NOTE_NAMES = ["C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"]
+DEVICE_NAMES = {"": (GROOVEBOX, MUSIC_APP), "windows": ("Groovebox", "Default App Loopback (A)")}
 
 
 def performance():
@@ -73,24 +77,31 @@ class Monitor:
         self.seen = len(sent)
 
 
-def save_layout(run, path):
-    """The panel's client size and each control's rectangle in it, by its resource name."""
+def save_layout(run, path, devices):
+    """The panel's client size, each control's rectangle in it by its resource name, and the
+    devices its lists show."""
     state = run.state()
     names = {value: name for name, value in cdefs.defines("panel/resource.h").items()
              if name.startswith("IDC_") and value > 0}
     controls = {names[id]: rect for id, (rect, _) in state["controls"].items() if id in names}
-    path.write_text(json.dumps({"client": state["client"][2:], "controls": controls}, indent=1))
+    path.write_text(json.dumps({"client": state["client"][2:], "controls": controls,
+                                "devices": devices}, indent=1))
 
 
 def main():
+    names = os.environ.get("QUORVEL_DEMO_NAMES", "")
+    if names not in DEVICE_NAMES:
+        sys.exit(f"QUORVEL_DEMO_NAMES={names} names no set of devices: leave it unset, or "
+                 "set it to windows")
+    groovebox, music_app = DEVICE_NAMES[names]
     display = Display(use_current=True)
     display.start()
-    run = Quorvel(display, [0, 1, 1, 0, 0], inputs=[GROOVEBOX], outputs=[MUSIC_APP])
+    run = Quorvel(display, [0, 1, 1, 0, 0], inputs=[groovebox], outputs=[music_app])
     try:
         run.start()
         run.wait_panel()
         run.wait_started()
-        print(f"Quorvel is bridging '{GROOVEBOX}' to '{MUSIC_APP}'.")
+        print(f"Quorvel is bridging '{groovebox}' to '{music_app}'.")
         print("What the music application receives:")
         monitor = Monitor(run)
         screenshot = ROOT / "build" / "quorvel-panel.png"
@@ -105,7 +116,8 @@ def main():
             run.inject(0, [word])
             if halfway is not None and at >= halfway:
                 run.screenshot(screenshot, panel_only=True)  # with the lights lit
-                save_layout(run, screenshot.with_suffix(".json"))
+                save_layout(run, screenshot.with_suffix(".json"),
+                            {"input": groovebox, "output": music_app})
                 halfway = None
         time.sleep(0.5)
         monitor.show_new()

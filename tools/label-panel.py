@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """Draws the user guide's labelled picture of the panel from the real panel: the screenshot that
-`make run` takes (build/quorvel-panel.png) and where each control lies in it
-(build/quorvel-panel.json). Each label is placed from its control's rectangle, so the picture
-follows the panel when the panel changes. The picture carries a digest of the panel's sources
-(its template and background); `--check` fails when they changed since it was drawn.
+the demo takes (build/quorvel-panel.png) and where each control lies in it, with the devices
+its lists show (build/quorvel-panel.json); `make guide-pictures` runs the demo for it. Each
+label is placed from its control's rectangle, so the picture follows the panel when the panel
+changes. The picture carries a digest of the panel's sources (its template and background) and
+the names of the devices its lists show; `--check` fails when the sources changed since it was
+drawn, or when the guide's caption of the picture does not name those devices.
 Usage: label-panel.py SCREENSHOT LAYOUT PICTURE   or   label-panel.py --check PICTURE
 (Debian's python3-pil and fonts-dejavu-core)"""
 import hashlib
@@ -18,6 +20,8 @@ from PIL import Image, ImageDraw, ImageFont, PngImagePlugin
 ROOT = Path(__file__).resolve().parents[1]
 SOURCES = ["panel/Panel.rc", "panel/Background.bmp", "panel/art/Background.mvg"]
 DIGEST_KEY = "quorvel-panel-sources"
+DEVICES_KEY = "quorvel-panel-devices"
+GUIDE = ROOT / "docs/UserGuide.md"
 FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 INK, HALO, PAPER = "#1b1b1b", "#ffffff", "#ffffff"
 MARGIN = {"left": 104, "right": 96, "top": 34, "bottom": 62}
@@ -89,7 +93,11 @@ def spread(wanted, sizes, low, high, gap=6):
 def draw(screenshot, layout, picture):
     panel = Image.open(screenshot).convert("RGB")
     client = panel.size
-    rects = dict(json.loads(Path(layout).read_text())["controls"], knob=knob_rect(client))
+    layout = json.loads(Path(layout).read_text())
+    if "devices" not in layout:
+        sys.exit("the layout does not say which devices the panel shows: take a new screenshot "
+                 "with `make guide-pictures`")
+    rects = dict(layout["controls"], knob=knob_rect(client))
     font = ImageFont.truetype(FONT, 12)
     left, top = MARGIN["left"], MARGIN["top"]
     canvas = Image.new("RGB", (left + client[0] + MARGIN["right"],
@@ -148,14 +156,25 @@ def draw(screenshot, layout, picture):
 
     stamp = PngImagePlugin.PngInfo()
     stamp.add_text(DIGEST_KEY, sources_digest())
+    stamp.add_text(DEVICES_KEY, json.dumps(layout["devices"]))
     canvas.save(picture, pnginfo=stamp, optimize=True)
 
 
 def check(picture):
-    drawn = Image.open(picture).text.get(DIGEST_KEY)
-    if drawn != sources_digest():
+    stamps = Image.open(picture).text
+    if stamps.get(DIGEST_KEY) != sources_digest():
         sys.exit(f"{picture} was drawn from another panel than panel/ holds now: draw it "
                  "again from a new screenshot with `make guide-pictures`")
+    # The caption tells the reader which devices the lists show; the picture must show them.
+    name = re.escape(Path(picture).name)
+    caption = re.search(rf"!\[([^\]]*)\]\({name}\)", GUIDE.read_text())
+    devices = json.loads(stamps.get(DEVICES_KEY, "{}"))
+    missing = [f'{port} "{name}"' for port, name in devices.items()
+               if not caption or f'"{name}"' not in caption[1]]
+    if not devices or missing:
+        sys.exit(f"{picture} shows devices its caption in {GUIDE.name} does not name "
+                 f"({', '.join(missing) or 'none stamped'}): draw it again with "
+                 "`make guide-pictures`, or name them in the caption")
 
 
 def main():

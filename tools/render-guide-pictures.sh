@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The user guide's pictures, committed beside their sources in docs/: each docs/*.dot drawn by
 # Graphviz as its .svg, and docs/panel.png labelled from the panel screenshot and layout that
-# `make run` leaves in build/ (tools/label-panel.py).
+# the demo leaves in build/ (tools/label-panel.py); `make guide-pictures` runs the demo with the
+# devices named as on Windows first.
 # Usage: tools/render-guide-pictures.sh          draws them all again
 #        tools/render-guide-pictures.sh --check  fails when one is not what its source draws
 set -euo pipefail
