@@ -1,5 +1,7 @@
 #include "OneRunPerFolder.h"
 
+#include "FolderKey.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,29 +18,18 @@ constexpr DWORD kPauseMilliseconds = 50;
 HANDLE folderMutex = nullptr; // owned by the window thread for the process's life
 std::uint64_t folderKey = 0;
 
-// FNV-1a, of the folder's mutex name: the key that marks its panel.
-std::uint64_t KeyOf(const char* name) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (; *name != '\0'; ++name) {
-        hash = (hash ^ static_cast<unsigned char>(*name)) * 1099511628211ull;
-    }
-    return hash;
+void FoldAsWindowsComparesNames(wchar_t* name, std::size_t length) {
+    CharUpperBuffW(name, static_cast<DWORD>(length));
 }
 
-// Only where the file system gives no file index: the folder's full name, read wide, case
-// folded as Windows compares names, hashed.
-std::uint64_t KeyOfFolderName() {
+// Only where the file system gives no file index: the folder's full name, read wide.
+std::uint64_t KeyOfThisFolderName() {
     static wchar_t folder[32768]; // the longest path Windows has
     const DWORD length = GetCurrentDirectoryW(32768, folder);
     if (length == 0 || length >= 32768) {
         return 0;
     }
-    CharUpperBuffW(folder, length);
-    std::uint64_t hash = 14695981039346656037ull;
-    for (DWORD index = 0; index < length; ++index) {
-        hash = (hash ^ folder[index]) * 1099511628211ull;
-    }
-    return hash;
+    return KeyOfFolderName(folder, length, FoldAsWindowsComparesNames);
 }
 
 HANDLE FolderMark(int half) {
@@ -117,14 +108,14 @@ void NameThisFolder(char (&name)[kFolderObjectNameSize]) {
     }
     if (!known) {
         std::snprintf(name, sizeof name, "Local\\Quorvel-name-%016llx",
-                      static_cast<unsigned long long>(KeyOfFolderName()));
+                      static_cast<unsigned long long>(KeyOfThisFolderName()));
     }
 }
 
 bool AnotherRunInThisFolder() {
     char name[kFolderObjectNameSize];
     NameThisFolder(name);
-    folderKey = KeyOf(name);
+    folderKey = KeyOfFolderMutex(name);
     HANDLE mutex = CreateMutexA(nullptr, TRUE, name);
     DWORD error = GetLastError();
     const ULONGLONG end = GetTickCount64() + kFirstRunWaitMilliseconds;

@@ -1,6 +1,9 @@
 # What runs under Wine beside the product: the virtual driver, the test and benchmark programs,
 # and the Python runs that drive them with the harness in tools/harness.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+# The header whose result codes the build compiles with; the harness reads them there, from
+# this build's cache.
+find_file(QUORVEL_WINMM_HEADER mmsystem.h REQUIRED)
 
 # With the C and C++ runtimes linked in, so that Wine needs no DLL of MinGW's, into `folder` of
 # the build.

@@ -4,6 +4,7 @@
 
 #include "CommonControls.h"
 #include "LearnButtons.h"
+#include "WheelTypes.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -12,10 +13,11 @@
 
 namespace {
 
-constexpr int kTipLength = 96;
+constexpr int kTipLength = 128;
 constexpr int kTipWidth = 320; // pixels; longer tips wrap
 
 char learnTips[kLearnControlCount][kTipLength];
+char wheelTypeTip[kTipLength];
 
 struct FixedTip {
     int id;
@@ -25,8 +27,6 @@ struct FixedTip {
 const FixedTip kFixedTips[] = {
     {IDC_INPUT_DEVICE, "MIDI input: the port the groovebox plays into"},
     {IDC_OUTPUT_DEVICE, "MIDI output: the port the music application listens to"},
-    {IDC_WHEEL_TYPE, "Wheel type: Up / Down (Button) turns patch-wheel turns into wheel up and "
-                     "down; the other two switch that off"},
     {IDC_DRUM_MUTES, "Drum part status reports on/off"},
     {IDC_SYNTH_MUTES, "Synth part status reports on/off"},
     {IDC_MIDI_IN_LIGHT, "MIDI in: lit while the input port delivers MIDI"},
@@ -56,9 +56,16 @@ void AddControlTip(HWND tooltip, HWND panel, int id, const char* text) {
 void FormatLearnTip(char (&tip)[kTipLength], LearnControl control) {
     const LearnMessage& entry = kLearnCatalogue[control];
     const bool wheel = control == LearnWheelUp || control == LearnWheelDown;
-    std::snprintf(tip, sizeof tip, "%s: sends CC %u = %u on channel 1%s", entry.name,
-                  entry.controller, entry.buttonValue,
-                  wheel ? " while the wheel type is Up / Down (Button)" : "");
+    std::snprintf(tip, sizeof tip, "%s: sends CC %u = %u on channel 1%s%s", entry.name,
+                  entry.controller, entry.buttonValue, wheel ? " while the wheel type is " : "",
+                  wheel ? kWheelTypeNames[WheelUpDown] : "");
+}
+
+void FormatWheelTypeTip() {
+    std::snprintf(wheelTypeTip, sizeof wheelTypeTip,
+                  "Wheel type: %s turns patch-wheel turns into wheel up and down; the other two "
+                  "switch that off",
+                  kWheelTypeNames[WheelUpDown]);
 }
 
 } // namespace
@@ -76,6 +83,8 @@ void AddPanelTooltips(HWND panel) {
         FormatLearnTip(learnTips[index], button.control);
         AddControlTip(tooltip, panel, button.id, learnTips[index++]);
     }
+    FormatWheelTypeTip();
+    AddControlTip(tooltip, panel, IDC_WHEEL_TYPE, wheelTypeTip);
     for (const FixedTip& tip : kFixedTips) {
         AddControlTip(tooltip, panel, tip.id, tip.text);
     }

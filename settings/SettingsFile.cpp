@@ -39,11 +39,18 @@ bool WriteField(std::FILE* file, int value) {
 }
 
 bool WriteSettings(std::FILE* file) {
-    return WriteField(file, bridgeSettings.wheelType) &&
-           WriteField(file, bridgeSettings.drumMutesEnabled ? 1 : 0) &&
-           WriteField(file, bridgeSettings.synthMutesEnabled ? 1 : 0) &&
-           WriteField(file, bridgeSettings.inputDevice) &&
-           WriteField(file, bridgeSettings.outputDevice);
+    int fields[kSettingsFieldCount];
+    fields[SettingsWheelType] = bridgeSettings.wheelType;
+    fields[SettingsDrumMutes] = bridgeSettings.drumMutesEnabled ? 1 : 0;
+    fields[SettingsSynthMutes] = bridgeSettings.synthMutesEnabled ? 1 : 0;
+    fields[SettingsInputDevice] = bridgeSettings.inputDevice;
+    fields[SettingsOutputDevice] = bridgeSettings.outputDevice;
+    for (const int field : fields) {
+        if (!WriteField(file, field)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 constexpr int kFields = 5;
@@ -66,11 +73,15 @@ void LoadSettings() {
         ReportFailure("No settings to load", kSettingsCaption);
         return;
     }
-    bridgeSettings.wheelType = ReadField(file);
-    bridgeSettings.drumMutesEnabled = ReadField(file) != 0;
-    bridgeSettings.synthMutesEnabled = ReadField(file) != 0;
-    bridgeSettings.inputDevice = ReadField(file);
-    bridgeSettings.outputDevice = ReadField(file);
+    int fields[kSettingsFieldCount];
+    for (int& field : fields) {
+        field = ReadField(file);
+    }
+    bridgeSettings.wheelType = fields[SettingsWheelType];
+    bridgeSettings.drumMutesEnabled = fields[SettingsDrumMutes] != 0;
+    bridgeSettings.synthMutesEnabled = fields[SettingsSynthMutes] != 0;
+    bridgeSettings.inputDevice = fields[SettingsInputDevice];
+    bridgeSettings.outputDevice = fields[SettingsOutputDevice];
     bridgeSettings.settingsLoaded = true;
     std::fclose(file);
     LoadPortNames();

@@ -3,6 +3,16 @@
 #pragma once
 
 constexpr const char* kSettingsFileName = "Settings";
+// The file's fields in their order, one byte each (a 10 is stored as 13, 10); a field that the
+// file ends before reads as -1.
+enum SettingsField : int {
+    SettingsWheelType = 0,
+    SettingsDrumMutes = 1,
+    SettingsSynthMutes = 2,
+    SettingsInputDevice = 3,
+    SettingsOutputDevice = 4,
+    kSettingsFieldCount
+};
 // The new contents are written here first and then put in the place of "Settings", so that a
 // save cut short never harms it.
 constexpr const char* kSettingsTemporaryName = "Settings.new";

@@ -91,4 +91,28 @@ TEST(HeldNotes, ReleasedInPartsEachGoesOnceAndLaterNotesCount) {
     EXPECT_EQ(sentMessages, (Words{Release(62), Pedal(0, 2)}));
 }
 
+// Released in parts smaller than what is held, as an output switch releases it, every note and
+// pedal comes once and in order wherever a part ends: what one part leaves, the next sends.
+TEST(HeldNotes, WhatAPartLeavesHeldTheNextReleases) {
+    Words everything;
+    for (unsigned key = 0; key < 128; ++key) {
+        everything.push_back(Release(key));
+    }
+    everything.push_back(Release(60, 16));
+    everything.push_back(Pedal(0, 2));
+    for (const int part : {1, 31, 32, 40, 128}) {
+        ResetEngineForTest();
+        for (unsigned key = 0; key < 128; ++key) {
+            KeepHeldNotes(On(key, 90));
+        }
+        KeepHeldNotes(On(60, 90, 16));
+        KeepHeldNotes(Pedal(127, 2));
+        int sent = part;
+        for (int parts = 0; sent == part && parts < 200; ++parts) {
+            sent = ReleaseHeldNotes(part);
+        }
+        EXPECT_EQ(sentMessages, everything) << "parts of " << part;
+    }
+}
+
 } // namespace

@@ -171,6 +171,31 @@ TEST_F(PortNamesFile, SavedOnlyWithSettingsAndNoFileLeftThatNamesAnotherDevice) 
     }
 }
 
+// Names as a driver gives them, saved and loaded again: each comes back as it was, with its unit
+// and its position.
+const struct {
+    Port input;
+    Port output;
+} kRoundTrips[] = {
+    {{"Thirty-one characters of a name", 1, 3}, {"Padded by a driver at its end  ", 2, 0}},
+    {{"2- Music App = Out", 64, 255}, {"A", 1, 1}},
+    {{"", 1, 7}, {"Thirty-one characters of a name", 3, 255}},
+};
+
+TEST_F(PortNamesFile, WhatASaveWritesALoadGivesBackWhole) {
+    for (const auto& trip : kRoundTrips) {
+        portNames.input.device = Device(trip.input.name.c_str(), trip.input.unit - 1);
+        portNames.output.device = Device(trip.output.name.c_str(), trip.output.unit - 1);
+        bridgeSettings.inputDevice = trip.input.position;
+        bridgeSettings.outputDevice = trip.output.position;
+        SavePortNames();
+        portNames = {};
+        LoadPortNames();
+        EXPECT_EQ(Loaded(portNames.input), trip.input);
+        EXPECT_EQ(Loaded(portNames.output), trip.output);
+    }
+}
+
 TEST(PortNamesAtStart, TheNameDecidesOnlyWhileSettingsHoldsThePositionSavedWithIt) {
     const struct {
         PortName saved;

@@ -8,6 +8,7 @@ import unittest
 from panel_case import PanelTestCase
 from harness.midi import cc
 from harness.controls import DRUM, INPUT_DEVICE, OUTPUT_DEVICE
+from harness.panel import open_failure
 from harness.waiting import wait_until
 
 # Reviewed stubs: (pattern matched against the fixme line, why the program does not rest on it).
@@ -39,7 +40,7 @@ class NoStubs(PanelTestCase):
         run.settled_sent(14, mark)
         for control, index in ((OUTPUT_DEVICE, 1), (INPUT_DEVICE, 1), (OUTPUT_DEVICE, 2)):
             run.choose(control, index)
-        self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 4"))
+        self.assertEqual(run.wait_message_box(), open_failure("MMSYSERR_ALLOCATED"))
         run.press_box_ok("Error")
         run.choose(OUTPUT_DEVICE, 0)
         wait_until(lambda: ("out-open", 0) in run.port_events(mark), what="the output reopened")

@@ -10,7 +10,7 @@ import unittest
 from harness.driver import CLOCK_FREQUENCY, DELIVERED, PORT_EVENTS, SENT
 from harness.midi import numbered_note
 from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
-from harness.panel import Quorvel
+from harness.panel import SETTINGS_FILE, Quorvel
 from harness.waiting import wait_until
 from harness.wine import FAILURES, Display
 
@@ -82,7 +82,7 @@ class PanelTestCase(unittest.TestCase):
     @staticmethod
     def spoil_settings(run, expected):
         """Makes "Settings" hold other bytes than `expected`, so that only a save can pass."""
-        (run.folder / "Settings").write_bytes(bytes(255 - b for b in expected) + b"\0")
+        (run.folder / SETTINGS_FILE).write_bytes(bytes(255 - b for b in expected) + b"\0")
 
     def assertClosesWithSettings(self, run, expected):
         self.spoil_settings(run, expected)

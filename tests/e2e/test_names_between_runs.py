@@ -9,12 +9,12 @@ import unittest
 from panel_case import PanelTestCase
 from harness.midi import cc, numbered_note
 from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES
-from harness.panel import GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT, names_file
+from harness.panel import GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT, names_file, open_failure
 from harness.waiting import wait_until
+from harness.wine import winmm_results
 
 PAD = "Pad MIDI Out"
 DRUM_REPORT = [cc(99, 0), cc(98, 120), cc(6, 1), cc(38, 5)]
-MMSYSERR_NODRIVER = 6
 FLOOD = 5_000
 
 
@@ -114,14 +114,14 @@ class NamesBetweenRuns(PanelTestCase):
         run = self.start([0, 1, 1, 0, 0], names_file((GROOVEBOX, 1, 0)),
                          [("in", GROOVEBOX), ("out", MUSIC_APP)],
                          inputs=[KEYBOARD, "in-busy " + GROOVEBOX])
-        self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 4"))
+        self.assertEqual(run.wait_message_box(), open_failure("MMSYSERR_ALLOCATED"))
         run.press_box_ok("Error")
         run.wait_panel()
         self.assertEqual(run.port_events(), [("out-open", 0), ("in-fail", 1)])
         self.assertClosesWithSettings(run, [0, 1, 1, 1, 0])
 
     def test_probes_the_platform_gets_wrong_reopen_nothing_and_a_real_return_is_followed(self):
-        for probes in (f"fails {MMSYSERR_NODRIVER}", "answers-dead"):
+        for probes in (f"fails {winmm_results()['MMSYSERR_NODRIVER']}", "answers-dead"):
             with self.subTest(probes):
                 run = self.start([0, 1, 1, 0, 0], switches={"lists": "renumbered",
                                                             "probes": probes})

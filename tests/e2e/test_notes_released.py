@@ -20,6 +20,9 @@ LET_GO = [note_on(60, 100), note_off(60), note_on(62, 90), note_on(62, 0), cc(64
 CHORD_RELEASED = [note_off(key, 1, 64) for key in (60, 64, 67)]
 DRUMS_RELEASED = [note_off(key, 10, 64) for key in (36, 42)]
 PEDAL_RELEASED = [cc(64, 0)]
+# Every key of two channels: more than one part of an output switch's releases holds.
+EVERY_KEY = [note_on(key, 100, channel) for channel in (1, 2) for key in range(128)]
+EVERY_KEY_RELEASED = [note_off(key, channel, 64) for channel in (1, 2) for key in range(128)]
 LATER = note_on(72, 100)  # played once the change is over
 
 
@@ -82,6 +85,8 @@ CASES = (
     ("input reopened by the platform", CHORD, reopened_by_the_platform, CHORD_RELEASED, 0),
     ("user chooses another input", CHORD, choose_input, CHORD_RELEASED, 0),
     ("user chooses another output", CHORD, choose_output, CHORD_RELEASED, 1),
+    ("another output, more held than one part releases", EVERY_KEY + PEDAL, choose_output,
+     EVERY_KEY_RELEASED + PEDAL_RELEASED, 1),
     ("close", CHORD + PEDAL, close, CHORD_RELEASED + PEDAL_RELEASED, None),
     ("log-off", CHORD + PEDAL, log_off, CHORD_RELEASED + PEDAL_RELEASED, None),
     ("released notes, then an unplug", LET_GO, unplug_and_return, [], 0),

@@ -12,8 +12,8 @@ from harness.driver import DELIVERED, STALL_BEGAN
 from harness.midi import cc, numbered_note, program
 from harness.controls import (DRUM, DRUM_MUTES, INPUT_DEVICE, IN_LIGHT, LEARN, OUTPUT_DEVICE,
                               OUT_LIGHT, SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE,
-                              WHEEL_UP)
-from harness.panel import GROOVEBOX, Quorvel, names_file
+                              WHEEL_TYPES, WHEEL_UP)
+from harness.panel import GROOVEBOX, Quorvel, names_file, open_failure
 from harness.xinput import panels
 from harness.waiting import wait_until
 from harness.wine import map_drive, run_program, windows_path
@@ -21,7 +21,6 @@ from harness.wine import map_drive, run_program, windows_path
 UP, DOWN = (cc(*LEARN[button][:2]) for button in (WHEEL_UP, WHEEL_DOWN))
 SETTINGS = [0, 1, 1, 0, 0]
 FLOOD = 20_000
-WHEEL_TYPES = ("Up / Down (Button)", "Control Change", "Endless Encoder")
 WHEEL_CONDITION = f" while the wheel type is {WHEEL_TYPES[0]}"
 # What the mouse resting on each control shows; a list's edit field and its arrow alike.
 TIPS = {
@@ -30,7 +29,7 @@ TIPS = {
        for button, (controller, value, name) in LEARN.items()},
     INPUT_DEVICE: "MIDI input: the port the groovebox plays into",
     OUTPUT_DEVICE: "MIDI output: the port the music application listens to",
-    WHEEL_TYPE: "Wheel type: Up / Down (Button) turns patch-wheel turns into wheel up and down; "
+    WHEEL_TYPE: f"Wheel type: {WHEEL_TYPES[0]} turns patch-wheel turns into wheel up and down; "
                 "the other two switch that off",
     DRUM_MUTES: "Drum part status reports on/off",
     SYNTH_MUTES: "Synth part status reports on/off",
@@ -100,13 +99,13 @@ class Panel(PanelTestCase):
             with self.subTest(closing):
                 run.focus_list(WHEEL_TYPE)
                 run.key("alt+Down")
-                wait_until(lambda: run.probe("dropdown").get("dropdown"), what="the drop-down")
+                wait_until(lambda: run.drop_down_state().get("dropdown"), what="the drop-down")
                 run.key("Down", "Down", "Up")  # past "Endless Encoder" to "Control Change"
                 wait_until(lambda: run.state()["edit"][WHEEL_TYPE] == WHEEL_TYPES[1],
                            what="the arrows passing the entries")
                 run.key(closing)
                 wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
-                    run.probe("dropdown")), what="the list closed")
+                    run.drop_down_state()), what="the list closed")
                 self.assertWheelTypeInForce(run, wheel_type)
         self.assertClosesWithSettings(run, [1] + SETTINGS[1:])
 
@@ -178,7 +177,7 @@ class Panel(PanelTestCase):
         for control, kind in ((OUTPUT_DEVICE, "out"), (INPUT_DEVICE, "in")):
             mark = run.mark()
             run.choose(control, 2)
-            self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 4"))
+            self.assertEqual(run.wait_message_box(), open_failure("MMSYSERR_ALLOCATED"))
             if kind == "out":  # input keeps flowing while the box waits for the user
                 delivered = len(run.events_of(DELIVERED))
                 run.inject(0, [0xF8] * FLOOD)

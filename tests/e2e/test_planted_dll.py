@@ -14,7 +14,7 @@ from pathlib import Path
 from panel_case import PanelTestCase
 from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
 from harness.midi import cc, numbered_note
-from harness.panel import Quorvel
+from harness.panel import Quorvel, open_failure
 from harness.waiting import wait_until
 from harness.wine import BUILD, windows_path
 
@@ -62,7 +62,7 @@ class NothingPlantedRuns(PanelTestCase):
         run = self.launch(SETTINGS, no_winmm=True)
         # The output, then the input: each the box of an index without a device.
         for _ in range(2):
-            self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 2"))
+            self.assertEqual(run.wait_message_box(), open_failure("MMSYSERR_BADDEVICEID"))
             run.press_box_ok("Error")
         state = run.wait_panel()
         self.assertEqual([state["items"].get(i, []) for i in (INPUT_DEVICE, OUTPUT_DEVICE)],

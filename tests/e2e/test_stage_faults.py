@@ -9,12 +9,13 @@ from panel_case import PanelTestCase
 from harness.driver import OUTPUT_CLOSED, STALL_BEGAN, STALL_ENDED
 from harness.midi import numbered_note
 from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
+from harness.panel import open_failure
 from harness.xinput import xdotool
 from harness.waiting import wait_until
 
 SETTINGS = [0, 1, 1, 0, 0]  # input 0, output 0
 BEFORE, AFTER = 20_000, 5_000  # words played before the fault and after the return
-ABSENT = ("Error", "Can't open midi Device: 6")  # what opening an unplugged device gives
+ABSENT = open_failure("MMSYSERR_NODRIVER")  # what opening an unplugged device gives
 PROBE_WITHIN = 10  # seconds
 STALL_SLACK = 1  # second
 

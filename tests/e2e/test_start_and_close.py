@@ -4,8 +4,9 @@ import unittest
 from panel_case import PanelTestCase
 from harness.midi import cc, program
 from harness.controls import (DRUM_MUTES, INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES, WHEEL_DOWN,
-                              WHEEL_TYPE, WHEEL_UP)
-from harness.panel import BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT, Quorvel
+                              WHEEL_TYPE, WHEEL_TYPES, WHEEL_UP)
+from harness.panel import (BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SETTINGS_FILE,
+                           SETTINGS_TEMPORARY_FILE, SYNTH_OUT, Quorvel, open_failure)
 from harness.waiting import wait_until
 
 # No port chosen; the wheel type in force, Up / Down.
@@ -27,7 +28,7 @@ class StartAndClose(PanelTestCase):
         self.assertEqual(state["check"], {SYNTH_MUTES: 1, DRUM_MUTES: 1})
         self.assertEqual([state["items"][i] for i in (INPUT_DEVICE, OUTPUT_DEVICE, WHEEL_TYPE)],
                          [[GROOVEBOX, KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT],
-                          ["Up / Down (Button)", "Control Change", "Endless Encoder"]])
+                          WHEEL_TYPES])
         self.assertEqual(run.port_events(), [])
         run.choose(OUTPUT_DEVICE, 1)
         run.choose(INPUT_DEVICE, 1)
@@ -69,13 +70,13 @@ class StartAndClose(PanelTestCase):
         mark = run.mark()
         self.assertClosesWithSettings(run, [0, 0, 1, 1, 1])
         self.assertEqual(run.port_events(mark), [("in-stop", 1), ("in-close", 1), ("out-close", 1)])
-        self.assertFalse((run.folder / "Settings.new").exists())
+        self.assertFalse((run.folder / SETTINGS_TEMPORARY_FILE).exists())
 
     def test_a_save_cut_short_before_its_rename_is_loaded_and_put_in_place_at_the_next(self):
         # On FAT and exFAT a replace deletes "Settings" before it renames the new file.
         run = Quorvel(self.display, allowed=[("in", KEYBOARD), ("out", SYNTH_OUT)])
         self.runs.append(run)
-        (run.folder / "Settings.new").write_bytes(bytes([2, 0, 1, 1, 1]))
+        (run.folder / SETTINGS_TEMPORARY_FILE).write_bytes(bytes([2, 0, 1, 1, 1]))
         state = run.start().wait_panel()
         self.assertIsNone(run.message_box())
         self.assertEqual(state["selection"], {INPUT_DEVICE: 1, OUTPUT_DEVICE: 1, WHEEL_TYPE: 2})
@@ -83,7 +84,7 @@ class StartAndClose(PanelTestCase):
         self.assertEqual(run.port_events(), [("out-open", 1), ("in-open", 1), ("in-start", 1)])
         self.assertEqual(run.close(), 0)
         self.assertEqual(list(run.settings_bytes()), [2, 0, 1, 1, 1])
-        self.assertFalse((run.folder / "Settings.new").exists())
+        self.assertFalse((run.folder / SETTINGS_TEMPORARY_FILE).exists())
 
     def test_a_log_off_saves_the_choices_and_closes_the_ports_but_leaves_the_end_to_windows(self):
         run = self.launch_to_panel([0, 1, 1, 0, 0])
@@ -111,7 +112,7 @@ class StartAndClose(PanelTestCase):
                 ([0, 1, 1, 7, 0], (-1, 0), [("out-open", 0), ("in-fail", 7)], [0, 1, 1, 7, 0])):
             with self.subTest(settings=settings):
                 run = self.launch(settings)
-                self.assertEqual(run.wait_message_box(), ("Error", "Can't open midi Device: 2"))
+                self.assertEqual(run.wait_message_box(), open_failure("MMSYSERR_BADDEVICEID"))
                 run.press_box_ok("Error")
                 state = run.wait_panel()
                 self.assertEqual(
@@ -124,9 +125,9 @@ class StartAndClose(PanelTestCase):
         run = self.launch_to_panel([0, 1, 1, 0, 0])
         run.wait_started()
         # Neither a replace nor a write in place can put a file where a folder stands.
-        (run.folder / "Settings").unlink()
-        (run.folder / "Settings").mkdir()
-        (run.folder / "Settings" / "kept").write_bytes(bytes([0, 1, 1, 0, 0]))
+        (run.folder / SETTINGS_FILE).unlink()
+        (run.folder / SETTINGS_FILE).mkdir()
+        (run.folder / SETTINGS_FILE / "kept").write_bytes(bytes([0, 1, 1, 0, 0]))
         run.choose(WHEEL_TYPE, 1)
         run.key("alt+F4")
         self.assertEqual(run.wait_message_box(), ("warning", "Can't Save Settings"))
@@ -137,8 +138,8 @@ class StartAndClose(PanelTestCase):
         self.assertTrue(run.running(), "the process ended before the warning was answered")
         run.press_box_ok("warning")
         self.assertEqual(run.wait_exit(), 0)
-        self.assertEqual(list((run.folder / "Settings" / "kept").read_bytes()), [0, 1, 1, 0, 0])
-        self.assertFalse((run.folder / "Settings.new").exists())
+        self.assertEqual(list((run.folder / SETTINGS_FILE / "kept").read_bytes()), [0, 1, 1, 0, 0])
+        self.assertFalse((run.folder / SETTINGS_TEMPORARY_FILE).exists())
 
 
 if __name__ == "__main__":

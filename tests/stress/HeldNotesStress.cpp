@@ -5,22 +5,14 @@
 // records every release that reaches a device which does not hold that note (released twice,
 // or where the note never went) and, as the process ends, every note left sounding.
 // Usage: held_notes_stress SECONDS SENDERS.
-#include "Engine.h"
-#include "MidiPorts.h"
-#include "OutputGate.h"
-#include "SystemLibraries.h"
-#include "Winmm.h"
+#include "StressSenders.h"
 
-#include <atomic>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
 constexpr int kMaxSenders = 16; // a channel each
 
-std::atomic<bool> stopSending{false};
-std::atomic<int> sendersRunning{0};
 DWORD wordsSent[kMaxSenders];
 
 // A note struck and let go, a key further each time; every fifth note under the pedal, and
@@ -56,34 +48,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: held_notes_stress SECONDS SENDERS(1-%d)\n", kMaxSenders);
         return 2;
     }
-    // The ports on the system's winmm, loaded as the program loads it.
-    if (!BindWinmm(LoadSystemLibrary(L"winmm.dll"))) {
-        std::fprintf(stderr, "no usable winmm in the system folder\n");
+    if (!OpenOutputZero()) {
         return 2;
     }
-    MarkWindowThread();
-    bridgeSettings.outputDevice = 0;
-    OpenMidiOutput();
     HANDLE threads[kMaxSenders];
-    for (int sender = 0; sender < senders; ++sender) {
-        threads[sender] = CreateThread(nullptr, 0, PlayWithoutPause,
-                                       reinterpret_cast<void*>(UINT_PTR(sender)), 0, nullptr);
-    }
-    while (sendersRunning.load() < senders) {
-        SwitchToThread();
-    }
+    StartSenders(threads, senders, PlayWithoutPause, 0);
     long switches = 0;
     for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < milliseconds;) {
-        bridgeSettings.outputDevice = static_cast<std::int32_t>(++switches & 1);
-        OpenMidiOutput();
+        SwitchOutput(switches);
     }
-    stopSending.store(true);
-    WaitForMultipleObjects(static_cast<DWORD>(senders), threads, TRUE, INFINITE);
-    CloseMidiPorts();
-    unsigned long total = 0;
-    for (DWORD sent : wordsSent) {
-        total += sent;
-    }
+    const unsigned long total = StopSenders(threads, senders, wordsSent);
     std::printf("switches %ld sent %lu\n", switches, total);
     return 0;
 }

@@ -6,15 +6,9 @@
 // Usage: output_gate_stress SECONDS SENDERS. It switches for SECONDS, and on past them until it
 // has made as many switches as its pace in the first two seconds promised for a quarter of that
 // time: a switcher that the senders starve fails, a slow machine does not.
-#include "Engine.h"
 #include "FakeMidiProtocol.h"
-#include "MidiPorts.h"
-#include "OutputGate.h"
-#include "SystemLibraries.h"
-#include "Winmm.h"
+#include "StressSenders.h"
 
-#include <atomic>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -23,8 +17,6 @@ namespace {
 constexpr int kMaxSenders = (1 << (32 - kStressSenderShift)) - 1;
 constexpr ULONGLONG kPaceMilliseconds = 2000;
 
-std::atomic<bool> stopSending{false};
-std::atomic<int> sendersRunning{0};
 DWORD wordsSent[kMaxSenders + 1];
 
 DWORD WINAPI SendWithoutPause(void* parameter) {
@@ -38,11 +30,6 @@ DWORD WINAPI SendWithoutPause(void* parameter) {
     return 0;
 }
 
-void Switch(long& switches) {
-    bridgeSettings.outputDevice = static_cast<std::int32_t>(++switches & 1);
-    OpenMidiOutput();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -53,26 +40,15 @@ int main(int argc, char** argv) {
                      kMaxSenders);
         return 2;
     }
-    // The ports on the system's winmm, loaded as the program loads it.
-    if (!BindWinmm(LoadSystemLibrary(L"winmm.dll"))) {
-        std::fprintf(stderr, "no usable winmm in the system folder\n");
+    if (!OpenOutputZero()) {
         return 2;
     }
-    MarkWindowThread();
-    bridgeSettings.outputDevice = 0;
-    OpenMidiOutput();
     HANDLE threads[kMaxSenders];
-    for (int sender = 1; sender <= senders; ++sender) {
-        threads[sender - 1] = CreateThread(nullptr, 0, SendWithoutPause,
-                                           reinterpret_cast<void*>(UINT_PTR(sender)), 0, nullptr);
-    }
-    while (sendersRunning.load() < senders) {
-        SwitchToThread();
-    }
+    StartSenders(threads, senders, SendWithoutPause, 1);
     const ULONGLONG start = GetTickCount64();
     long switches = 0;
     while (GetTickCount64() - start < kPaceMilliseconds) {
-        Switch(switches);
+        SwitchOutput(switches);
     }
     const auto needed = static_cast<long>(static_cast<ULONGLONG>(switches) *
                                           (milliseconds / kPaceMilliseconds) / 4);
@@ -80,15 +56,9 @@ int main(int argc, char** argv) {
     for (ULONGLONG now = GetTickCount64();
          now - start < milliseconds || (switches < needed && now < latest);
          now = GetTickCount64()) {
-        Switch(switches);
+        SwitchOutput(switches);
     }
-    stopSending.store(true);
-    WaitForMultipleObjects(static_cast<DWORD>(senders), threads, TRUE, INFINITE);
-    CloseMidiPorts();
-    unsigned long total = 0;
-    for (DWORD sent : wordsSent) {
-        total += sent;
-    }
+    const unsigned long total = StopSenders(threads, senders, wordsSent);
     std::printf("switches %ld needed %ld sent %lu\n", switches, needed, total);
     return switches >= needed ? 0 : 1;
 }

@@ -1,5 +1,6 @@
-"""The panel's controls as its resource header names them, and what each learn button sends as
-the learn catalogue says: written once in the product's sources, read here."""
+"""The panel's controls as its resource header names them, what each learn button sends as the
+learn buttons' table and the learn catalogue say, and the wheel type list's entries: written once
+in the product's sources, read here."""
 from harness import cdefs
 
 _named = {name[len("IDC_"):]: value for name, value in cdefs.defines("panel/resource.h").items()
@@ -16,5 +17,7 @@ SYNTH = [value for name, value in _named.items() if name.startswith("SYNTH_") an
 TAB_STOPS = [value for name, value in _named.items() if not name.endswith("_LIGHT")]
 DRUM = [value for name, value in _named.items() if name.startswith("DRUM_") and name[5:] != "MUTES"]
 
-# The learn buttons in the header's order, which is the catalogue's: (controller, value, name).
-LEARN = dict(zip(SYNTH + DRUM + [WHEEL_UP, WHEEL_DOWN], cdefs.learn_catalogue()))
+# The learn buttons: {control id: (controller, value, name)}.
+LEARN = cdefs.learn_buttons()
+# The wheel type list's entries; positions in it are the wheel type values.
+WHEEL_TYPES = cdefs.strings("panel/WheelTypes.h", "kWheelTypeNames")

@@ -10,17 +10,27 @@ from pathlib import Path
 from harness import cdefs, driver, logoff
 from harness.probe import PanelProbe
 from harness.waiting import wait_until
-from harness.wine import BUILD, WINE, windows_path
+from harness.wine import BUILD, WINE, windows_path, winmm_results
 from harness.xinput import PanelInput
 
 # What a run may be given, and whose changes it reads.
 PORT_NAMES_FILE = cdefs.constants("settings/PortNames.h")["PortNamesFileName"]
+_settings = cdefs.constants("settings/SettingsFile.h")
+SETTINGS_FILE, SETTINGS_TEMPORARY_FILE = (_settings[name] for name in ("SettingsFileName",
+                                                                      "SettingsTemporaryName"))
+# Where each field stands in "Settings": {"InputDevice": 3, ...}.
+SETTINGS_FIELDS = cdefs.enumerators("settings/SettingsFile.h", "Settings")
 
 # The devices a run has unless it says otherwise; the busy ones are held by another program.
 GROOVEBOX, KEYBOARD, BUSY_INPUT = "Groovebox MIDI Out", "Keyboard MIDI Out", "Busy Input"
 MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT = "Music App MIDI In", "Synth MIDI In", "Busy Output"
 DEFAULT_INPUTS = [GROOVEBOX, KEYBOARD, "in-busy " + BUSY_INPUT]
 DEFAULT_OUTPUTS = [MUSIC_APP, SYNTH_OUT, "out-busy " + BUSY_OUTPUT]
+
+
+def open_failure(result):
+    """The box a port's failed open shows, for winmm's result by name ("MMSYSERR_ALLOCATED")."""
+    return "Error", f"Can't open midi Device: {winmm_results()[result]}"
 
 
 def names_file(input=None, output=None):
@@ -48,7 +58,7 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
         (self.midi / driver.FILES["DevicesFile"]).write_text(
             driver.device_lines(self.devices["in"], self.devices["out"]))
         if settings is not None:
-            (self.folder / "Settings").write_bytes(bytes(settings))
+            (self.folder / SETTINGS_FILE).write_bytes(bytes(settings))
         if port_names is not None:
             (self.folder / PORT_NAMES_FILE).write_bytes(port_names.encode())
         (self.midi / driver.FILES["AllowedFile"]).touch()
@@ -122,7 +132,8 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
         for the output."""
         if settings is None:
             return
-        for kind, offset in (("in", 3), ("out", 4)):
+        for kind, field in (("in", "InputDevice"), ("out", "OutputDevice")):
+            offset = SETTINGS_FIELDS[field]
             position = settings[offset] if len(settings) > offset else -1
             if position == -1 and kind == "out":
                 yield kind, driver.MAPPER_NAME
@@ -138,7 +149,7 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
         return logoff.log_off(self.display, cancelled)
 
     def settings_bytes(self):
-        return (self.folder / "Settings").read_bytes()
+        return (self.folder / SETTINGS_FILE).read_bytes()
 
     def port_names(self):
         """The names file as {"input": (name, unit, position), "output": ...}."""

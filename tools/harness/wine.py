@@ -3,12 +3,15 @@ driver installed as its system's winmm, and the Xvfb display with its wineserver
 QUORVEL_BUILD_DIR names the build: build/win32, the product, or build/win64 where the machine
 runs no 32-bit processes."""
 import filecmp
+import functools
 import os
+import re
 import shutil
 import subprocess
 import tempfile
 from pathlib import Path
 
+from harness import cdefs
 from harness.cdefs import ROOT
 
 BUILD = Path(os.environ.get("QUORVEL_BUILD_DIR", ROOT / "build" / "win32"))
@@ -32,6 +35,14 @@ DRIVER = BUILD / "system-winmm" / "winmm.dll"
 # Wine prefers a native winmm to its own, wherever it finds one; the program finds only the
 # system folder's (and a planted one beside it, where a test puts one there).
 OVERRIDES = "winmm=n,b;mscoree,mshtml="
+
+
+@functools.cache
+def winmm_results():
+    """winmm's result codes by name ("MMSYSERR_NODRIVER"), from the header the build compiles
+    with, as its configure step found it."""
+    cache = (BUILD / "CMakeCache.txt").read_text()
+    return cdefs.defines(re.search(r"^QUORVEL_WINMM_HEADER:FILEPATH=(.*)$", cache, re.M)[1])
 
 
 def system_folder():
@@ -134,7 +145,7 @@ class Display:
             subprocess.run([WINESERVER, option], env=self.environment, check=False, **QUIET)
         # Wine's own services start with the first process and keep whatever output handles
         # they inherit: give them none of ours, or a reader of ours would wait for them.
-        subprocess.run([WINE, str(BUILD / "panel_probe.exe"), "box"], env=self.environment,
+        subprocess.run([WINE, str(BUILD / "panel_probe.exe")], env=self.environment,
                        check=False, timeout=120, **QUIET)
 
     def stop(self):

@@ -102,7 +102,7 @@ class PanelInput:
         for _ in range(3):
             self.click(control, right - 6, top + 8)
             try:
-                return wait_until(lambda: self.probe("dropdown").get("dropdown"), 10, 0.1,
+                return wait_until(lambda: self.drop_down_state().get("dropdown"), 10, 0.1,
                                   "the drop-down list")
             except AssertionError:
                 pass
@@ -119,7 +119,7 @@ class PanelInput:
         xdotool("mousemove", (d_left + d_right) // 2,
                 d_top + 2 + item_height * index + item_height // 2, "click", 1)
         wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
-            self.probe("dropdown")), 30, 0.1, "the drop-down list to close and let go")
+            self.drop_down_state()), 30, 0.1, "the drop-down list to close and let go")
 
     def close(self, timeout=30):
         self.key("alt+F4")

@@ -8,6 +8,7 @@
 #include <psapi.h>
 #include <winternl.h>
 
+#include "PanelProbeProtocol.h"
 #include "resource.h"
 
 #include <cstdio>
@@ -37,7 +38,7 @@ void PrintState(HWND panel) {
     ClientToScreen(panel, &origin);
     RECT client;
     GetClientRect(panel, &client);
-    std::printf("client %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    std::printf(kClientLine, origin.x, origin.y, client.right, client.bottom);
     // In the panel's own order, which is its tab order; the picture's id -1 reads as 65535.
     for (HWND control = GetWindow(panel, GW_CHILD); control != nullptr;
          control = GetWindow(control, GW_HWNDNEXT)) {
@@ -50,14 +51,13 @@ void PrintState(HWND panel) {
         if (id != IDC_STATIC) { // the picture's text is its resource ordinal, not text
             GetWindowTextA(control, text, sizeof text);
         }
-        std::printf("control %d %d %ld %ld %ld %ld %s\n", id, tabStop ? 1 : 0, rect.left, rect.top,
-                    rect.right, rect.bottom, text);
+        std::printf(kControlLine, id, tabStop ? 1 : 0, rect.left, rect.top, rect.right, rect.bottom,
+                    text);
     }
     for (int id : kListIds) {
         HWND list = GetDlgItem(panel, id);
         const LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
-        std::printf("selection %d %ld\n", id,
-                    static_cast<long>(SendMessageA(list, CB_GETCURSEL, 0, 0)));
+        std::printf(kSelectionLine, id, static_cast<long>(SendMessageA(list, CB_GETCURSEL, 0, 0)));
         // Wine hands the text between processes in its wide form only.
         wchar_t wide[256] = L"";
         char text[256] = "";
@@ -65,20 +65,20 @@ void PrintState(HWND panel) {
             SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(item),
                          reinterpret_cast<LPARAM>(wide));
             WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-            std::printf("item %d %ld %s\n", id, static_cast<long>(item), text);
+            std::printf(kItemLine, id, static_cast<long>(item), text);
         }
         // What the edit field shows, asked of the list itself: another process's
         // GetWindowText does not ask.
         wide[0] = L'\0';
         SendMessageW(list, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(wide));
         WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-        std::printf("edit %d %s\n", id, text);
+        std::printf(kEditLine, id, text);
         // Where the edit field draws the name's first character (negative: scrolled out of
         // sight), and how wide the list drops down.
         HWND edit = FindWindowExA(list, nullptr, "Edit", nullptr);
         const LRESULT first = SendMessageA(edit, EM_POSFROMCHAR, 0, 0);
-        std::printf("editstart %d %d\n", id, static_cast<int>(static_cast<short>(LOWORD(first))));
-        std::printf("droppedwidth %d %ld %ld\n", id,
+        std::printf(kEditStartLine, id, static_cast<int>(static_cast<short>(LOWORD(first))));
+        std::printf(kDroppedWidthLine, id,
                     static_cast<long>(SendMessageA(list, CB_GETDROPPEDWIDTH, 0, 0)), [&] {
                         RECT rect;
                         GetWindowRect(list, &rect);
@@ -86,13 +86,13 @@ void PrintState(HWND panel) {
                     }());
     }
     for (int id : kCheckboxIds) {
-        std::printf("check %d %ld\n", id,
+        std::printf(kCheckLine, id,
                     static_cast<long>(SendMessageA(GetDlgItem(panel, id), BM_GETCHECK, 0, 0)));
     }
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &info);
-    std::printf("focus %d\n", ControlIdOf(panel, info.hwndFocus));
+    std::printf(kFocusLine, ControlIdOf(panel, info.hwndFocus));
 }
 
 struct Found {
@@ -125,7 +125,7 @@ BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
     char text[512] = "";
     GetWindowTextA(child, text, sizeof text);
     if (_stricmp(name, "Static") == 0 && text[0] != '\0') {
-        std::printf("text %s\n", text);
+        std::printf(kTextLine, text);
     }
     return TRUE;
 }
@@ -133,12 +133,12 @@ BOOL CALLBACK PrintStaticText(HWND child, LPARAM) {
 void PrintMessageBox(HWND panel) {
     HWND box = FindTopLevel("#32770", panel);
     if (box == nullptr) {
-        std::printf("box none\n");
+        std::fputs(kNoBoxLine, stdout);
         return;
     }
     char caption[256] = "";
     GetWindowTextA(box, caption, sizeof caption);
-    std::printf("box %s\n", caption);
+    std::printf(kBoxLine, caption);
     EnumChildWindows(box, PrintStaticText, 0);
 }
 
@@ -148,15 +148,15 @@ void PrintDropDown(HWND panel) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(panel, nullptr), &info);
-    std::printf("capture %d\n", info.hwndCapture != nullptr ? 1 : 0);
+    std::printf(kCaptureLine, info.hwndCapture != nullptr ? 1 : 0);
     HWND list = FindTopLevel("ComboLBox", nullptr);
     if (list == nullptr) {
-        std::printf("dropdown none\n");
+        std::fputs(kNoDropDownLine, stdout);
         return;
     }
     RECT rect;
     GetWindowRect(list, &rect);
-    std::printf("dropdown %ld %ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom,
+    std::printf(kDropDownLine, rect.left, rect.top, rect.right, rect.bottom,
                 static_cast<long>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0)));
 }
 
@@ -170,7 +170,11 @@ void PrintTooltip() {
     }
     char text[256] = "";
     WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    std::printf("tooltip %s\n", text[0] != '\0' ? text : "none");
+    if (text[0] != '\0') {
+        std::printf(kTooltipLine, text);
+    } else {
+        std::fputs(kNoTooltipLine, stdout);
+    }
 }
 
 // Every panel on the screen: its process, whether it is minimised and whether it is the
@@ -183,7 +187,7 @@ BOOL CALLBACK PrintPanel(HWND window, LPARAM) {
     if (std::strcmp(name, "#32770") == 0 && std::strcmp(title, "Quorvel") == 0) {
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
-        std::printf("window %lu %d %d\n", process, IsIconic(window) ? 1 : 0,
+        std::printf(kWindowLine, process, IsIconic(window) ? 1 : 0,
                     GetForegroundWindow() == window ? 1 : 0);
     }
     return TRUE;
@@ -211,7 +215,7 @@ void ReadLight(HWND light, bool& textLit, bool& paintLit) {
 // Watches both lights without a gap; prints, for the text and for the paint, whether each was
 // ever lit and whether it is lit at the end.
 void WatchLights(HWND panel, int milliseconds) {
-    std::printf("watching\n");
+    std::fputs(kWatchingLine, stdout);
     std::fflush(stdout);
     const int ids[] = {IDC_MIDI_IN_LIGHT, IDC_MIDI_OUT_LIGHT};
     bool ever[2][2] = {}; // [text, paint][in, out]
@@ -227,8 +231,8 @@ void WatchLights(HWND panel, int milliseconds) {
         Sleep(5);
     }
     for (int way = 0; way < 2; ++way) {
-        std::printf("%s %d %d %d %d\n", way == 0 ? "lights" : "painted", ever[way][0], ever[way][1],
-                    now[way][0], now[way][1]);
+        std::printf(way == 0 ? kLightsLine : kPaintedLine, ever[way][0], ever[way][1], now[way][0],
+                    now[way][1]);
     }
 }
 
@@ -262,7 +266,7 @@ void PrintResources(HWND panel) {
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     if (opened != nullptr && GetProcessMemoryInfo(opened, &memory, sizeof memory)) {
-        std::printf("resources %lu %lu %lu\n", HandlesOf(process),
+        std::printf(kResourcesLine, HandlesOf(process),
                     static_cast<unsigned long>(memory.WorkingSetSize),
                     static_cast<unsigned long>(memory.PagefileUsage));
     }
@@ -272,25 +276,25 @@ void PrintResources(HWND panel) {
 }
 
 int main(int argc, char** argv) {
-    const char* command = argc > 1 ? argv[1] : "state";
+    const char* command = argc > 1 ? argv[1] : kStateCommand;
     HWND panel = FindPanel();
-    std::printf("panel %d\n", panel != nullptr ? 1 : 0);
-    if (std::strcmp(command, "box") == 0) {
+    std::printf(kPanelLine, panel != nullptr ? 1 : 0);
+    if (std::strcmp(command, kBoxCommand) == 0) {
         PrintMessageBox(panel);
-    } else if (std::strcmp(command, "dropdown") == 0) {
+    } else if (std::strcmp(command, kDropDownCommand) == 0) {
         PrintDropDown(panel);
-    } else if (std::strcmp(command, "tooltip") == 0) {
+    } else if (std::strcmp(command, kTooltipCommand) == 0) {
         PrintTooltip();
-    } else if (std::strcmp(command, "panels") == 0) {
+    } else if (std::strcmp(command, kPanelsCommand) == 0) {
         EnumWindows(PrintPanel, 0);
-    } else if (std::strcmp(command, "lights") == 0 && panel != nullptr) {
+    } else if (std::strcmp(command, kLightsCommand) == 0 && panel != nullptr) {
         WatchLights(panel, argc > 2 ? std::atoi(argv[2]) : 0);
-    } else if (std::strcmp(command, "resources") == 0 && panel != nullptr) {
+    } else if (std::strcmp(command, kResourcesCommand) == 0 && panel != nullptr) {
         PrintResources(panel);
     } else if (panel != nullptr) {
         PrintState(panel);
     }
-    std::printf("end\n"); // the harness takes an answer without it as cut short
+    std::fputs(kEndLine, stdout);
     std::fflush(stdout);
     return 0;
 }
