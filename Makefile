@@ -30,7 +30,7 @@ VERSION := $(shell grep -o "Quorvel VERSION [0-9.]*" CMakeLists.txt | cut -d " "
 run: deps
 	wine_build=$$(tools/pick-wine-build.sh) && \
 	    cmake --preset $$wine_build >/dev/null && cmake --build --preset $$wine_build && \
-	    QUORVEL_BUILD_DIR=$(CURDIR)/build/$$wine_build PYTHONPATH=$(CURDIR)/tools \
+	    QUORVEL_BUILD_DIR=$(CURDIR)/build/$$wine_build PYTHONPATH=$(CURDIR) \
 	    python3 tools/demo.py
 
 # The release for musicians: the 32-bit product, the user guide as one self-contained page, the

@@ -1,5 +1,5 @@
 # What runs under Wine beside the product: the virtual driver, the test and benchmark programs,
-# and the Python runs that drive them with the harness in tools/harness.
+# and the Python runs that drive them with the harness in harness/.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 # The header whose result codes the build compiles with; the harness reads them there, from
 # this build's cache.
@@ -33,5 +33,5 @@ function(quorvel_wine_test name script label)
     endif()
     add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${script})
     set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT ${timeout} RUN_SERIAL TRUE
-        ENVIRONMENT "QUORVEL_BUILD_DIR=${PROJECT_BINARY_DIR};PYTHONPATH=${PROJECT_SOURCE_DIR}/tools;PYTHONDONTWRITEBYTECODE=1")
+        ENVIRONMENT "QUORVEL_BUILD_DIR=${PROJECT_BINARY_DIR};PYTHONPATH=${PROJECT_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
 endfunction()

@@ -1,6 +1,6 @@
 // What the virtual MIDI driver and the test harness agree on: the files in the driver's folder,
 // the environment that sets it up, and the records it writes. The harness reads this header
-// itself (tools/harness/cdefs.py), so a name or a code is added here and nowhere else.
+// itself (harness/cdefs.py), so a name or a code is added here and nowhere else.
 #pragma once
 
 #include <cstdint>

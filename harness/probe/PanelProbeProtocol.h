@@ -1,5 +1,5 @@
 // What the panel probe and the test harness agree on: the commands the probe takes and the
-// lines it answers with. The harness reads this header itself (tools/harness/cdefs.py), each
+// lines it answers with. The harness reads this header itself (harness/cdefs.py), each
 // line by its format here, so a line or a field is added here and nowhere else.
 #pragma once
 

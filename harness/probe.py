@@ -10,7 +10,7 @@ from harness.waiting import wait_until
 from harness.wine import BUILD, WINE, run_program
 
 
-PROTOCOL = "tests/probe/PanelProbeProtocol.h"
+PROTOCOL = "harness/probe/PanelProbeProtocol.h"
 COMMANDS = {name[:-len("Command")]: value for name, value in cdefs.constants(PROTOCOL).items()
             if name.endswith("Command")}
 read_line = cdefs.printf_lines(PROTOCOL)

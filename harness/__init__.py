@@ -1,6 +1,7 @@
 """The harness that runs the real Quorvel.exe under Wine for the end-to-end tests, the stress
-and settings tests, the latency benchmark and the demo. Found through PYTHONPATH=tools, which
-CMake and the Makefile set.
+and settings tests, the benchmarks and the demo, with the panel probe (probe/) that reads the
+panel from outside. Found through PYTHONPATH set to the checkout, which CMake and the Makefile
+set.
 
 wine      the build under test, the Wine loaders, the prefix and the Xvfb display
 cdefs     names and numbers read from the C++ headers, so that none is typed here twice

@@ -3,7 +3,7 @@ from: a code or an id is written there once, and the harness reads it."""
 import re
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
+ROOT = Path(__file__).resolve().parents[1]
 
 
 def _text(relative):
