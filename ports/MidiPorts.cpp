@@ -23,9 +23,9 @@ constexpr const char* kPortErrorCaption = "Error";
 // its open fails, so no platform call ever sees a handle that is already closed.
 HMIDIIN inputPort = nullptr;
 
-// Whether the open port's probe answered right after the open (see PortHealth).
-bool inputProbeBelieved = false;
-bool outputProbeBelieved = false;
+// Whether the open port's probe answered right after the open (see PortProbe).
+bool inputProbeAnswered = false;
+bool outputProbeAnswered = false;
 
 UINT PlatformDeviceId(std::int32_t deviceIndex) {
     return static_cast<UINT>(deviceIndex); // -1 becomes 0xFFFFFFFF, the platform's mapper id
@@ -82,8 +82,6 @@ void CloseOutputDuringSwitch() {
 
 enum OpenFailure { ShowOpenFailure, KeepOpenFailureQuiet };
 
-UINT probedDevice = 0;
-
 bool OpenInput(OpenFailure failure) {
     StopAndCloseInput();
     ReleaseAtOutput();
@@ -98,7 +96,8 @@ bool OpenInput(OpenFailure failure) {
         return false;
     }
     inputPort = opened;
-    inputProbeBelieved = winmm.midiInGetID(inputPort, &probedDevice) == MMSYSERR_NOERROR;
+    UINT listedAt = 0;
+    inputProbeAnswered = winmm.midiInGetID(inputPort, &listedAt) == MMSYSERR_NOERROR;
     winmm.midiInStart(inputPort);
     return true;
 }
@@ -110,7 +109,8 @@ MMRESULT OpenChosenOutput(HMIDIOUT& opened) {
     const MMRESULT result = winmm.midiOutOpen(
         &opened, PlatformDeviceId(bridgeSettings.outputDevice), 0, 0, CALLBACK_NULL);
     if (result == MMSYSERR_NOERROR) {
-        outputProbeBelieved = winmm.midiOutGetID(opened, &probedDevice) == MMSYSERR_NOERROR;
+        UINT listedAt = 0;
+        outputProbeAnswered = winmm.midiOutGetID(opened, &listedAt) == MMSYSERR_NOERROR;
         openOutputDevice = bridgeSettings.outputDevice;
     }
     return result;
@@ -147,6 +147,11 @@ bool OpenOutput(OpenFailure failure) {
     return result == MMSYSERR_NOERROR;
 }
 
+PortProbe Answer(MMRESULT result, UINT listedAt, bool answeredAtOpen) {
+    return {answeredAtOpen, result == MMSYSERR_NODRIVER,
+            result == MMSYSERR_NOERROR ? static_cast<int>(listedAt) : -1};
+}
+
 } // namespace
 
 void OpenMidiInput() {
@@ -165,40 +170,21 @@ bool TakeUpMidiOutput() {
     return OpenOutput(KeepOpenFailureQuiet);
 }
 
-PortHealth MidiInputHealth() {
+PortProbe ProbeMidiInput() {
     if (inputPort == nullptr) {
-        return PortNotOpen;
+        return kNoPortOpen;
     }
-    return inputProbeBelieved && winmm.midiInGetID(inputPort, &probedDevice) == MMSYSERR_NODRIVER
-               ? PortDeviceLeft
-               : PortAnswers;
+    UINT listedAt = 0;
+    return Answer(winmm.midiInGetID(inputPort, &listedAt), listedAt, inputProbeAnswered);
 }
 
-PortHealth MidiOutputHealth() {
+PortProbe ProbeMidiOutput() {
     HMIDIOUT port = HeldOutputPort();
     if (port == nullptr) {
-        return PortNotOpen;
+        return kNoPortOpen;
     }
-    return outputProbeBelieved && winmm.midiOutGetID(port, &probedDevice) == MMSYSERR_NODRIVER
-               ? PortDeviceLeft
-               : PortAnswers;
-}
-
-int MidiInputListedAt() {
-    UINT index = 0;
-    return inputPort != nullptr && inputProbeBelieved &&
-                   winmm.midiInGetID(inputPort, &index) == MMSYSERR_NOERROR
-               ? static_cast<int>(index)
-               : -1;
-}
-
-int MidiOutputListedAt() {
-    HMIDIOUT port = HeldOutputPort();
-    UINT index = 0;
-    return port != nullptr && outputProbeBelieved &&
-                   winmm.midiOutGetID(port, &index) == MMSYSERR_NOERROR
-               ? static_cast<int>(index)
-               : -1;
+    UINT listedAt = 0;
+    return Answer(winmm.midiOutGetID(port, &listedAt), listedAt, outputProbeAnswered);
 }
 
 void ReleaseNotesOfLostInput() {
