@@ -24,28 +24,25 @@ struct WatchedList {
     DeviceList shown{};    // what the control lists
     DeviceList platform{}; // as last read
     FollowedDevice device{};
-    DeviceIdentity& saved;               // the chosen device in portNames, which "Ports.ini" saves
+    PortName& name;                      // in portNames, which "Ports.ini" saves
     std::atomic<std::int32_t>& position; // where bridgeSettings keeps it
     void (*read)(DeviceList&);
     PortProbe (*probe)();
     bool (*takeUp)();
-    void (*open)();
-    void (*left)(); // once there is evidence that the chosen device left; may be null
+    void (*left)() = nullptr; // once there is evidence that the chosen device left
 };
 
-WatchedList outputs{.saved = portNames.output.device,
+// Output first: the order of every read and open, as at start.
+WatchedList outputs{.name = portNames.output,
                     .position = bridgeSettings.outputDevice,
                     .read = ReadOutputDevices,
                     .probe = ProbeMidiOutput,
-                    .takeUp = TakeUpMidiOutput,
-                    .open = OpenMidiOutput,
-                    .left = nullptr};
-WatchedList inputs{.saved = portNames.input.device,
+                    .takeUp = TakeUpMidiOutput};
+WatchedList inputs{.name = portNames.input,
                    .position = bridgeSettings.inputDevice,
                    .read = ReadInputDevices,
                    .probe = ProbeMidiInput,
                    .takeUp = TakeUpMidiInput,
-                   .open = OpenMidiInput,
                    .left = ReleaseNotesOfLostInput};
 HWND panelWindow = nullptr;
 int lateReadsLeft = 0;
@@ -60,7 +57,7 @@ void Follow(WatchedList& list) {
     const DeviceList before = list.platform;
     list.read(list.platform);
     const FollowStep step = FollowDevice(list.device, before, list.platform, list.probe());
-    list.saved = list.device.chosen;
+    list.name.device = list.device.chosen;
     if (step.position >= 0) {
         list.position = step.position; // "Settings" saves where the device is now
     }
@@ -90,16 +87,21 @@ bool Choose(WatchedList& list) {
         // open stays open and chosen, and what slid into its place is never opened.
         return false;
     }
-    list.saved = list.device.chosen;
+    list.name.device = list.device.chosen;
     list.position = *position;
     return true;
 }
 
 void RestoreChoice(WatchedList& list) {
-    const DeviceIdentity named =
-        NamedAtStart(&list == &outputs ? portNames.output : portNames.input, list.position);
+    const DeviceIdentity named = NamedAtStart(list.name, list.position);
     list.position = ChooseAtStart(list.device, named, list.platform, list.position);
-    list.saved = list.device.chosen;
+    list.name.device = list.device.chosen;
+}
+
+// At start: a chosen device that is not there is waited for, and nothing opens in its place.
+bool ShownAndPresent(const WatchedList& list) {
+    ShowChosenDevice(list.control, list.shown, list.device.chosen);
+    return AwaitedName(list.device) == nullptr;
 }
 
 } // namespace
@@ -120,11 +122,11 @@ void WatchDevices(HWND panel, HWND inputList, HWND outputList) {
 }
 
 void OpenChosenDevices() {
-    for (WatchedList* list : {&outputs, &inputs}) {
-        ShowChosenDevice(list->control, list->shown, list->device.chosen);
-        if (AwaitedName(list->device) == nullptr) {
-            list->open();
-        }
+    if (ShownAndPresent(outputs)) {
+        OpenMidiOutput();
+    }
+    if (ShownAndPresent(inputs)) {
+        OpenMidiInput();
     }
 }
 

@@ -175,7 +175,8 @@ PortProbe ProbeMidiInput() {
         return kNoPortOpen;
     }
     UINT listedAt = 0;
-    return Answer(winmm.midiInGetID(inputPort, &listedAt), listedAt, inputProbeAnswered);
+    const MMRESULT result = winmm.midiInGetID(inputPort, &listedAt);
+    return Answer(result, listedAt, inputProbeAnswered);
 }
 
 PortProbe ProbeMidiOutput() {
@@ -184,7 +185,8 @@ PortProbe ProbeMidiOutput() {
         return kNoPortOpen;
     }
     UINT listedAt = 0;
-    return Answer(winmm.midiOutGetID(port, &listedAt), listedAt, outputProbeAnswered);
+    const MMRESULT result = winmm.midiOutGetID(port, &listedAt);
+    return Answer(result, listedAt, outputProbeAnswered);
 }
 
 void ReleaseNotesOfLostInput() {
