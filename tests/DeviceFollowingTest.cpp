@@ -106,15 +106,6 @@ TEST(DeviceFollowing, EachListReadGivesTheStepItsRuleSays) {
     }
 }
 
-TEST(DeviceFollowing, ATakenUpDeviceIsPresentOnlyOnceItsPortOpened) {
-    FollowedDevice device{{"G", 0}, Away, 0, {}};
-    ASSERT_EQ(FollowDevice(device, List("G"), List("G"), kNone).action, TakeUp);
-    TookUp(device, false);
-    EXPECT_STREQ(AwaitedName(device), "G");
-    TookUp(device, true);
-    EXPECT_EQ(AwaitedName(device), nullptr);
-}
-
 TEST(DeviceFollowing, AtStartTheNamedDeviceOrTheStoredPositionIsChosen) {
     const struct {
         DeviceIdentity named; // by "Ports.ini", where "Settings" agrees
