@@ -147,7 +147,14 @@ bool OpenOutput(OpenFailure failure) {
     return result == MMSYSERR_NOERROR;
 }
 
-PortProbe Answer(MMRESULT result, UINT listedAt, bool answeredAtOpen) {
+// One call of the port's probe: whether its device answers as a dead one, and where it is listed.
+template <typename Port>
+PortProbe Probe(Port port, MMRESULT(WINAPI* getId)(Port, UINT*), bool answeredAtOpen) {
+    if (port == nullptr) {
+        return kNoPortOpen;
+    }
+    UINT listedAt = 0;
+    const MMRESULT result = getId(port, &listedAt);
     return {answeredAtOpen, result == MMSYSERR_NODRIVER,
             result == MMSYSERR_NOERROR ? static_cast<int>(listedAt) : -1};
 }
@@ -171,22 +178,11 @@ bool TakeUpMidiOutput() {
 }
 
 PortProbe ProbeMidiInput() {
-    if (inputPort == nullptr) {
-        return kNoPortOpen;
-    }
-    UINT listedAt = 0;
-    const MMRESULT result = winmm.midiInGetID(inputPort, &listedAt);
-    return Answer(result, listedAt, inputProbeAnswered);
+    return Probe(inputPort, winmm.midiInGetID, inputProbeAnswered);
 }
 
 PortProbe ProbeMidiOutput() {
-    HMIDIOUT port = HeldOutputPort();
-    if (port == nullptr) {
-        return kNoPortOpen;
-    }
-    UINT listedAt = 0;
-    const MMRESULT result = winmm.midiOutGetID(port, &listedAt);
-    return Answer(result, listedAt, outputProbeAnswered);
+    return Probe(HeldOutputPort(), winmm.midiOutGetID, outputProbeAnswered);
 }
 
 void ReleaseNotesOfLostInput() {
