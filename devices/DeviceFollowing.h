@@ -69,10 +69,10 @@ FollowStep FollowDevice(FollowedDevice& device, const DeviceList& before, const 
 // How the open that a TakeUp step asked for went.
 void TookUp(FollowedDevice& device, bool opened);
 
-// The user picked entry `selection` of the list as `shown`; `now` is the list as read just now
-// (for no entry, as last read). Among devices of one name, only a list still as it was shown
-// says which one was clicked. The position to open; none when the device left while the list
-// was down or cannot be told from another of its name: then nothing changes.
+// The user picked entry `selection` of the list as `shown`; `now` is the list as read just now.
+// Among devices of one name, only a list still as it was shown says which one was clicked. The
+// position to open; none when the device left while the list was down or cannot be told from
+// another of its name: then nothing changes.
 std::optional<int> ChooseEntry(FollowedDevice& device, const DeviceList& shown,
                                const DeviceList& now, int selection);
 

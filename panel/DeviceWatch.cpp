@@ -32,7 +32,6 @@ struct WatchedList {
     void (*left)() = nullptr; // once there is evidence that the chosen device left
 };
 
-// Output first: the order of every read and open, as at start.
 WatchedList outputs{.name = portNames.output,
                     .position = bridgeSettings.outputDevice,
                     .read = ReadOutputDevices,
