@@ -14,6 +14,22 @@ namespace {
 
 HWND panelWindow = nullptr;
 
+void SaveAndCloseMidiPorts() {
+    SaveSettings();
+    CloseMidiPorts();
+}
+
+// From the first step of the close, a start in this folder waits for this run's end.
+[[noreturn]] void EndThisRun(HWND panel) {
+    UnmarkPanelOfThisFolder(panel);
+    SaveAndCloseMidiPorts();
+    ExitProcess(0);
+}
+
+// At log-off or shut-down Windows ends the process without a close: this run's choices are kept
+// and the ports let go, and the ending of the process is left to Windows.
+const PanelEnding kPanelEnding{EndThisRun, SaveAndCloseMidiPorts};
+
 // Dialog navigation first, so Tab, Shift+Tab and Space work in the modeless panel. The loop
 // normally never ends: closing the panel ends the process from inside the panel.
 int RunMessageLoop() {
@@ -46,8 +62,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     BindCommonControls(LoadSystemLibrary(L"comctl32.dll"));
     MarkWindowThread();
     LoadSettings();
-    panelWindow =
-        CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PANEL), nullptr, PanelDialogProc, 0);
+    panelWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PANEL), nullptr,
+                                     PanelDialogProc, reinterpret_cast<LPARAM>(&kPanelEnding));
     MarkPanelOfThisFolder(panelWindow);
     ShowWindow(panelWindow, SW_SHOW);
     return RunMessageLoop();

@@ -1,12 +1,11 @@
 #include "ActivityLights.h"
 
 #include "Engine.h"
+#include "PanelMessages.h"
 #include "resource.h"
 
 namespace {
 
-// The device watch's timer is 1.
-constexpr UINT_PTR kActivityTimer = 2;
 // Fast enough that a light follows the music; slow enough to cost the window thread nothing.
 constexpr UINT kPollMilliseconds = 40;
 // How long a light stays lit after the last word: long enough for one clock tick at slow

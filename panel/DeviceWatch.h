@@ -24,12 +24,8 @@ bool ChooseOutputDevice();
 void OnDevicesChanged();
 void OnDeviceTimer(UINT_PTR timer);
 
-// A long name shows its start in a list's edit field, not its end: after each change of the
-// list, and when the list takes the focus.
-void ShowDeviceNameFromItsStart(HWND list, bool focused);
-
 // A list that was dropped down is refilled only once it has closed: OnDeviceListClosed posts
-// kFollowDevicesMessage to the panel, whose handling calls OnFollowDevicesMessage.
-constexpr UINT kFollowDevicesMessage = WM_APP + 1;
+// kFollowDevicesMessage (PanelMessages.h) to the panel, whose handling calls
+// OnFollowDevicesMessage.
 void OnDeviceListClosed();
 void OnFollowDevicesMessage();

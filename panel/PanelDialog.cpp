@@ -1,12 +1,13 @@
 #include "Panel.h"
 
 #include "ActivityLights.h"
+#include "DeviceLists.h"
 #include "DeviceWatch.h"
 #include "Engine.h"
 #include "LearnButtons.h"
 #include "MidiPorts.h"
-#include "OneRunPerFolder.h"
-#include "SettingsFile.h"
+#include "PanelMessages.h"
+#include "WheelTypes.h"
 #include "resource.h"
 
 namespace {
@@ -21,9 +22,7 @@ struct PanelControls {
 };
 
 PanelControls controls;
-
-// Positions in this list are the wheelType values.
-const char* const kWheelTypeNames[] = {"Up / Down (Button)", "Control Change", "Endless Encoder"};
+PanelEnding ending;
 
 std::int32_t CurrentSelection(HWND list) {
     return static_cast<std::int32_t>(SendMessageA(list, CB_GETCURSEL, 0, 0)); // CB_ERR is -1
@@ -59,7 +58,8 @@ void ShowIcon(HWND window) {
     }
 }
 
-void OnInitDialog(HWND window) {
+void OnInitDialog(HWND window, const PanelEnding& given) {
+    ending = given;
     controls.inputList = GetDlgItem(window, IDC_INPUT_DEVICE);
     controls.outputList = GetDlgItem(window, IDC_OUTPUT_DEVICE);
     controls.drumMutes = GetDlgItem(window, IDC_DRUM_MUTES);
@@ -152,32 +152,12 @@ void OnCommand(int id, int notification) {
     }
 }
 
-void SaveAndCloseMidiPorts() {
-    SaveSettings();
-    CloseMidiPorts();
-}
-
-// From the first step of the close, a start in this folder waits for this run's end.
-[[noreturn]] void OnClose(HWND window) {
-    UnmarkPanelOfThisFolder(window);
-    SaveAndCloseMidiPorts();
-    ExitProcess(0);
-}
-
-// At log-off or shut-down Windows ends the process without a close: keep this run's choices
-// and let go of the ports then, and leave the ending of the process to Windows.
-void OnEndSession(bool sessionEnds) {
-    if (sessionEnds) {
-        SaveAndCloseMidiPorts();
-    }
-}
-
 } // namespace
 
 INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitDialog(window);
+        OnInitDialog(window, *reinterpret_cast<const PanelEnding*>(lParam));
         return TRUE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -187,7 +167,10 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
         return TRUE;
     case WM_ENDSESSION:
-        OnEndSession(wParam != FALSE);
+        // At log-off or shut-down Windows ends the process without a close.
+        if (wParam != FALSE) {
+            ending.sessionEnds();
+        }
         return TRUE;
     case WM_DEVICECHANGE:
         OnDevicesChanged();
@@ -202,7 +185,8 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DRAWITEM:
         return DrawActivityLight(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_CLOSE:
-        OnClose(window);
+        ending.close(window); // does not return
+        return TRUE;
     default:
         return FALSE;
     }

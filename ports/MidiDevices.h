@@ -11,7 +11,3 @@ static_assert(kDeviceNameSize == MAXPNAMELEN);
 
 void ReadInputDevices(DeviceList& devices);
 void ReadOutputDevices(DeviceList& devices);
-
-// Fills a combo box with the names, in index order, so that a list position is a device index,
-// and makes its drop-down wide enough for the longest.
-void FillDeviceList(HWND list, const DeviceList& devices);

@@ -23,9 +23,9 @@ constexpr const char* kPortErrorCaption = "Error";
 // its open fails, so no platform call ever sees a handle that is already closed.
 HMIDIIN inputPort = nullptr;
 
-// Whether the open port's probe answered right after the open (see PortHealth).
-bool inputProbeBelieved = false;
-bool outputProbeBelieved = false;
+// Whether the open port's probe answered right after the open (see PortProbe).
+bool inputProbeAnswered = false;
+bool outputProbeAnswered = false;
 
 UINT PlatformDeviceId(std::int32_t deviceIndex) {
     return static_cast<UINT>(deviceIndex); // -1 becomes 0xFFFFFFFF, the platform's mapper id
@@ -82,8 +82,6 @@ void CloseOutputDuringSwitch() {
 
 enum OpenFailure { ShowOpenFailure, KeepOpenFailureQuiet };
 
-UINT probedDevice = 0;
-
 bool OpenInput(OpenFailure failure) {
     StopAndCloseInput();
     ReleaseAtOutput();
@@ -98,7 +96,8 @@ bool OpenInput(OpenFailure failure) {
         return false;
     }
     inputPort = opened;
-    inputProbeBelieved = winmm.midiInGetID(inputPort, &probedDevice) == MMSYSERR_NOERROR;
+    UINT listedAt = 0;
+    inputProbeAnswered = winmm.midiInGetID(inputPort, &listedAt) == MMSYSERR_NOERROR;
     winmm.midiInStart(inputPort);
     return true;
 }
@@ -110,7 +109,8 @@ MMRESULT OpenChosenOutput(HMIDIOUT& opened) {
     const MMRESULT result = winmm.midiOutOpen(
         &opened, PlatformDeviceId(bridgeSettings.outputDevice), 0, 0, CALLBACK_NULL);
     if (result == MMSYSERR_NOERROR) {
-        outputProbeBelieved = winmm.midiOutGetID(opened, &probedDevice) == MMSYSERR_NOERROR;
+        UINT listedAt = 0;
+        outputProbeAnswered = winmm.midiOutGetID(opened, &listedAt) == MMSYSERR_NOERROR;
         openOutputDevice = bridgeSettings.outputDevice;
     }
     return result;
@@ -147,6 +147,18 @@ bool OpenOutput(OpenFailure failure) {
     return result == MMSYSERR_NOERROR;
 }
 
+// One call of the port's probe: whether its device answers as a dead one, and where it is listed.
+template <typename Port>
+PortProbe Probe(Port port, MMRESULT(WINAPI* getId)(Port, UINT*), bool answeredAtOpen) {
+    if (port == nullptr) {
+        return kNoPortOpen;
+    }
+    UINT listedAt = 0;
+    const MMRESULT result = getId(port, &listedAt);
+    return {answeredAtOpen, result == MMSYSERR_NODRIVER,
+            result == MMSYSERR_NOERROR ? static_cast<int>(listedAt) : -1};
+}
+
 } // namespace
 
 void OpenMidiInput() {
@@ -165,40 +177,12 @@ bool TakeUpMidiOutput() {
     return OpenOutput(KeepOpenFailureQuiet);
 }
 
-PortHealth MidiInputHealth() {
-    if (inputPort == nullptr) {
-        return PortNotOpen;
-    }
-    return inputProbeBelieved && winmm.midiInGetID(inputPort, &probedDevice) == MMSYSERR_NODRIVER
-               ? PortDeviceLeft
-               : PortAnswers;
+PortProbe ProbeMidiInput() {
+    return Probe(inputPort, winmm.midiInGetID, inputProbeAnswered);
 }
 
-PortHealth MidiOutputHealth() {
-    HMIDIOUT port = HeldOutputPort();
-    if (port == nullptr) {
-        return PortNotOpen;
-    }
-    return outputProbeBelieved && winmm.midiOutGetID(port, &probedDevice) == MMSYSERR_NODRIVER
-               ? PortDeviceLeft
-               : PortAnswers;
-}
-
-int MidiInputListedAt() {
-    UINT index = 0;
-    return inputPort != nullptr && inputProbeBelieved &&
-                   winmm.midiInGetID(inputPort, &index) == MMSYSERR_NOERROR
-               ? static_cast<int>(index)
-               : -1;
-}
-
-int MidiOutputListedAt() {
-    HMIDIOUT port = HeldOutputPort();
-    UINT index = 0;
-    return port != nullptr && outputProbeBelieved &&
-                   winmm.midiOutGetID(port, &index) == MMSYSERR_NOERROR
-               ? static_cast<int>(index)
-               : -1;
+PortProbe ProbeMidiOutput() {
+    return Probe(HeldOutputPort(), winmm.midiOutGetID, outputProbeAnswered);
 }
 
 void ReleaseNotesOfLostInput() {

@@ -1,6 +1,8 @@
 // The one MIDI input port and the one MIDI output port, on the platform's winmm services.
 #pragma once
 
+#include "DeviceFollowing.h"
+
 #include <windows.h>
 
 // (Re)open the port that bridgeSettings names; an open failure is shown to the user. What the
@@ -12,18 +14,10 @@ void OpenMidiOutput();
 bool TakeUpMidiInput();
 bool TakeUpMidiOutput();
 
-// What a port's probe (midiInGetID, midiOutGetID: calls that send nothing) says of its device.
-// A device that has left answers MMSYSERR_NODRIVER, even where the platform still lists it.
-// But some drivers fail the probe on live ports (Windows' 32-bit MIDI service driver before its
-// November 2026 fix) or answer it for dead ones (Wine): a port whose probe fails right after
-// it opened is never believed while it stays open, and then only the lists tell.
-enum PortHealth { PortNotOpen, PortAnswers, PortDeviceLeft };
-PortHealth MidiInputHealth();
-PortHealth MidiOutputHealth();
-// Where the platform lists the open port's device now, by the same probe: -1 when no port is
-// open, or the probe is not believed or does not answer.
-int MidiInputListedAt();
-int MidiOutputListedAt();
+// What the platform answers now for the open port (DeviceFollowing.h), from one probe;
+// kNoPortOpen while none is open.
+PortProbe ProbeMidiInput();
+PortProbe ProbeMidiOutput();
 
 // The input's device has left: each note it left held at the output is released there now.
 void ReleaseNotesOfLostInput();

@@ -1,5 +1,4 @@
-// "Ports.ini": which files give which names, when "Settings" lets them decide, and how devices
-// of one name are told apart.
+// "Ports.ini": which files give which names, and when "Settings" lets them decide.
 #include "PortNames.h"
 #include "CapturedSeams.h"
 #include "FreshWorkingFolder.h"
@@ -211,22 +210,6 @@ TEST(PortNamesAtStart, TheNameDecidesOnlyWhileSettingsHoldsThePositionSavedWithI
     for (const auto& row : rows) {
         EXPECT_STREQ(NamedAtStart(row.saved, row.stored).name, row.opened) << row.stored;
     }
-}
-
-TEST(DeviceIdentity, DevicesOfOneNameAreToldApartByTheirOrder) {
-    const DeviceList before{4, {"Groovebox", "Synth", "Groovebox", "Groovebox"}};
-    const int occurrences[] = {0, 0, 1, 2};
-    for (int position = 0; position < 4; ++position) {
-        const DeviceIdentity device = IdentityAt(before, position);
-        EXPECT_EQ(device.occurrence, occurrences[position]) << position;
-        EXPECT_EQ(PositionOf(before, device), position);
-    }
-    EXPECT_EQ(IdentityAt(before, 4).name[0], '\0');
-    // The first unit left: the second of that name is the one now at 2, and there is no third.
-    const DeviceList after{3, {"Synth", "Groovebox", "Groovebox"}};
-    EXPECT_EQ(PositionOf(after, Device("Groovebox", 1)), 2);
-    EXPECT_EQ(PositionOf(after, Device("Groovebox", 2)), -1);
-    EXPECT_EQ(PositionOf(after, Device("")), -1);
 }
 
 } // namespace

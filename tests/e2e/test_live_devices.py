@@ -108,20 +108,6 @@ class LiveDevices(PanelTestCase):
         self.assertEqual(run.port_events(mark), [], "a port reopened")
         self.assertClosesWithSettings(run, SETTINGS)
 
-    def test_after_renumbering_the_entry_the_user_picks_opens_the_device_it_names(self):
-        run = self.start("renumbered", settings=[0, 1, 1, 1, 0])  # the keyboard in
-        mark = run.mark()
-        run.unplug("in", GROOVEBOX)
-        self.assertLists(run, [KEYBOARD, BUSY_INPUT], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT], (0, 0))
-        run.plug_in("in", GROOVEBOX)
-        self.assertLists(run, [KEYBOARD, BUSY_INPUT, GROOVEBOX], [MUSIC_APP, SYNTH_OUT, BUSY_OUTPUT], (0, 0))
-        self.assertEqual(run.port_events(mark), [], "the keyboard's port reopened")
-        run.choose(INPUT_DEVICE, 2)
-        run.wait_started(mark)
-        self.assertEqual(run.port_events(mark),
-                         [("in-stop", 1), ("in-close", 1), ("in-open", 0), ("in-start", 0)])
-        self.assertClosesWithSettings(run, [0, 1, 1, 2, 0])
-
     def test_another_device_of_the_chosen_name_leaves_and_returns_and_nothing_is_reopened(self):
         # Two cables of one name, the groovebox on the second; the first leaves and comes back,
         # listed after the chosen one or before it.

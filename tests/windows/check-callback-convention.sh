@@ -9,8 +9,8 @@ compiler=$2
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 compile() {
-    "$compiler" -std=c++20 -fsyntax-only -I"$1" -I"$source_dir/engine" -I"$source_dir/ports" \
-        "$source_dir/ports/MidiPorts.cpp"
+    "$compiler" -std=c++20 -fsyntax-only -I"$1" -I"$source_dir/engine" -I"$source_dir/settings" \
+        -I"$source_dir/devices" -I"$source_dir/ports" "$source_dir/ports/MidiPorts.cpp"
 }
 compile "$source_dir/engine" || { echo "the ports do not compile as they are"; exit 1; }
 sed 's/#define MIDI_INPUT_CALLBACK __stdcall/#define MIDI_INPUT_CALLBACK/' \
