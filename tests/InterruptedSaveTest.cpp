@@ -73,28 +73,12 @@ const struct {
      kBoth,
      {2, 0, 1, 3, 4},
      "Old In+Old Out"},
-    {"the names cut off before the output's",
-     "\2\0\1\3\4",
-     "",
-     kAbsent,
-     kBoth.substr(0, kBoth.find("[output]")),
-     {2, 0, 1, 3, 4},
-     ""},
-    {"the names cut off within a key",
-     "\2\0\1\3\4",
-     "",
-     kAbsent,
-     kBoth.substr(0, kBoth.size() - 8),
-     {2, 0, 1, 3, 4},
-     ""},
-    {"the names cut off before the output's position",
-     "\2\0\1\3\4",
-     "",
-     kAbsent,
-     kBoth.substr(0, kBoth.rfind("position")),
-     {2, 0, 1, 3, 4},
-     ""},
 };
+
+// A new names file cut off anywhere a save can be cut off gives no names.
+const std::string kCutNames[] = {kBoth.substr(0, kBoth.find("[output]")),
+                                 kBoth.substr(0, kBoth.size() - 8),
+                                 kBoth.substr(0, kBoth.rfind("position"))};
 
 const std::vector<ReportedFailure> kNoSettings{{"No settings to load", "warning"}};
 
@@ -133,6 +117,17 @@ TEST_F(InterruptedSave, WholeNewFileStandsForAMissingOneAndTheNextSavePutsItInPl
         EXPECT_FALSE(fs::exists(kSettingsTemporaryName));
         EXPECT_EQ(fs::exists(kPortNamesFileName), !folder.names.empty());
         EXPECT_FALSE(fs::exists(kPortNamesTemporaryName)) << "no start may take it for names";
+    }
+}
+
+TEST_F(InterruptedSave, NewNamesFileCutOffGivesNoNames) {
+    for (const std::string& cut : kCutNames) {
+        Write(kSettingsFileName, std::string("\2\0\1\3\4", 5));
+        Write(kPortNamesTemporaryName, cut);
+        portNames = PortNames{{{}, -1}, {{}, -1}};
+        LoadSettings();
+        EXPECT_STREQ(portNames.input.device.name, "") << cut;
+        EXPECT_STREQ(portNames.output.device.name, "") << cut;
     }
 }
 
