@@ -7,7 +7,7 @@ from pathlib import Path
 
 from harness import cdefs
 from harness.waiting import wait_until
-from harness.wine import BUILD, WINE, run_program
+from harness.wine import BUILD, SLOWER, WINE, run_program
 
 
 PROTOCOL = "harness/probe/PanelProbeProtocol.h"
@@ -80,6 +80,7 @@ class PanelProbe:
         returns, by their texts and by their painted colours, whether the in and the out light
         were ever lit, and whether they are lit at the end: {"lights": (ever in, ever out, in
         now, out now), "painted": (...)}."""
+        milliseconds *= SLOWER  # an emulated delivery may come later than a window of its own
         with tempfile.NamedTemporaryFile(mode="w+", errors="replace") as output:
             watcher = subprocess.Popen([WINE, str(BUILD / "panel_probe.exe"), COMMANDS["Lights"],
                                         str(milliseconds)], env=self.display.environment,
