@@ -7,6 +7,7 @@
 #include "MidiPorts.h"
 #include "OneRunPerFolder.h"
 #include "SettingsFile.h"
+#include "SystemMenu.h"
 #include "resource.h"
 
 namespace {
@@ -71,6 +72,7 @@ void OnInitDialog(HWND window) {
     }
     WatchDevices(window, controls.inputList, controls.outputList);
     ShowIcon(window);
+    AddSystemMenuItems(window);
     AddPanelTooltips(window);
     StartActivityLights(window);
 
@@ -182,6 +184,8 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return FALSE;
+    case WM_SYSCOMMAND:
+        return OnSystemMenuCommand(wParam) ? TRUE : FALSE;
     case WM_QUERYENDSESSION:
         // Nothing stands in the session's way: the choices are saved when it ends.
         SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);

@@ -37,7 +37,9 @@ void ReportOpenFailure(MMRESULT result) {
     ReportFailure(text, kPortErrorCaption);
 }
 
+// Before the port is stopped: whatever it delivers from then on is ignored.
 void StopAndCloseInput() {
+    openInputInstance.store(0, std::memory_order_relaxed);
     if (inputPort != nullptr) {
         winmm.midiInStop(inputPort);
         winmm.midiInClose(inputPort);
@@ -72,26 +74,23 @@ void ReleaseAtOutput() {
     EndOutputSwitch();
 }
 
-// Only once nothing is held: the old port got its releases, and the new one starts empty.
-void CloseOutputDuringSwitch() {
-    HMIDIOUT port = TakeOutputPort();
-    if (port != nullptr) {
-        winmm.midiOutClose(port);
-    }
-}
-
 enum OpenFailure { ShowOpenFailure, KeepOpenFailureQuiet };
 
 UINT probedDevice = 0;
+
+MidiEventParam inputOpens = 0; // how many input opens were tried: each one's instance value
 
 bool OpenInput(OpenFailure failure) {
     StopAndCloseInput();
     ReleaseAtOutput();
     HMIDIIN opened = nullptr;
+    const MidiEventParam instance = ++inputOpens != 0 ? inputOpens : ++inputOpens;
+    openInputInstance.store(instance, std::memory_order_relaxed);
     const MMRESULT result =
         winmm.midiInOpen(&opened, PlatformDeviceId(bridgeSettings.inputDevice),
-                         reinterpret_cast<DWORD_PTR>(&OnMidiInput), 0, CALLBACK_FUNCTION);
+                         reinterpret_cast<DWORD_PTR>(&OnMidiInput), instance, CALLBACK_FUNCTION);
     if (result != MMSYSERR_NOERROR) {
+        openInputInstance.store(0, std::memory_order_relaxed);
         if (failure == ShowOpenFailure) {
             ReportOpenFailure(result);
         }
@@ -117,10 +116,11 @@ MMRESULT OpenChosenOutput(HMIDIOUT& opened) {
 }
 
 // The new port is opened before the switch and the old one closed after it, so that the
-// delivery threads wait only for the releases and the exchange of the two. A device that takes
-// one client at a time refuses the early open while its own old port is open: then, as when
-// the same position is opened again, the old port is closed first, and the device opened
-// within the switch.
+// delivery threads wait only for the releases and the exchange of the two, never for an open or
+// a close, which can take hundreds of milliseconds. A device that takes one client at a time
+// refuses the early open while its own old port is open: then, as when the same position is
+// opened again, the old port is closed after the switch, the device opened, and placed within
+// a second switch; what is sent meanwhile goes nowhere, as with no output chosen.
 bool OpenOutput(OpenFailure failure) {
     HMIDIOUT opened = nullptr;
     const bool sameDevice =
@@ -128,17 +128,20 @@ bool OpenOutput(OpenFailure failure) {
     MMRESULT result = sameDevice ? MMSYSERR_ALLOCATED : OpenChosenOutput(opened);
     BeginSwitchWithNothingHeld();
     HMIDIOUT old = TakeOutputPort();
-    if (result != MMSYSERR_NOERROR && old != nullptr) {
-        winmm.midiOutClose(old);
-        old = nullptr;
-        result = OpenChosenOutput(opened);
-    }
     if (result == MMSYSERR_NOERROR) {
         PlaceOutputPort(opened);
     }
     EndOutputSwitch();
     if (old != nullptr) {
         winmm.midiOutClose(old);
+        if (result != MMSYSERR_NOERROR) {
+            result = OpenChosenOutput(opened);
+            if (result == MMSYSERR_NOERROR) {
+                BeginOutputSwitch();
+                PlaceOutputPort(opened);
+                EndOutputSwitch();
+            }
+        }
     }
     // The box waits for the user: show it only once the delivery thread can send again.
     if (result != MMSYSERR_NOERROR && failure == ShowOpenFailure) {
@@ -155,6 +158,18 @@ void OpenMidiInput() {
 
 void OpenMidiOutput() {
     OpenOutput(ShowOpenFailure);
+}
+
+void SendAllNotesOff() {
+    if (HeldOutputPort() == nullptr) {
+        return;
+    }
+    BeginOutputSwitch();
+    ForgetHeldPedals();
+    EndOutputSwitch();
+    BeginSwitchWithNothingHeld();
+    SilenceEveryChannel();
+    EndOutputSwitch();
 }
 
 bool TakeUpMidiInput() {
@@ -208,6 +223,9 @@ void ReleaseNotesOfLostInput() {
 void CloseMidiPorts() {
     StopAndCloseInput();
     BeginSwitchWithNothingHeld();
-    CloseOutputDuringSwitch();
+    HMIDIOUT port = TakeOutputPort();
     EndOutputSwitch();
+    if (port != nullptr) {
+        winmm.midiOutClose(port);
+    }
 }

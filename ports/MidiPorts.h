@@ -8,6 +8,11 @@
 void OpenMidiInput();
 void OpenMidiOutput();
 
+// "All notes off", to the open output: a Note Off for each note held there, then for channels 1
+// to 16 in turn a sustain release (CC 64 = 0) and All Notes Off (CC 123 = 0); nothing is held
+// afterwards. Nothing at all while no output is open.
+void SendAllNotesOff();
+
 // The same, for a device that comes back by itself: a failure is not shown. True once open.
 bool TakeUpMidiInput();
 bool TakeUpMidiOutput();

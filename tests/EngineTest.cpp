@@ -185,6 +185,23 @@ TEST(Engine, OtherEventKindsDoNothingAndChangeNothing) {
     EXPECT_EQ(Route({CC(38, 1), ProgramChange(0)}), (Words{CC(38, 1), kDown}));
 }
 
+// Only the events of the input now open are routed; none while no input is open.
+TEST(Engine, OnlyTheOpenInputsEventsAreRouted) {
+    const struct {
+        MidiEventParam open;
+        MidiEventParam carried;
+        bool routed;
+    } kInstances[] = {{7, 7, true}, {7, 6, false}, {7, 0, false}, {0, 7, false}};
+    for (const auto& row : kInstances) {
+        ResetEngineForTest();
+        openInputInstance = row.open;
+        OnMidiInput(nullptr, kMidiInputData, row.carried, CC(98, 120), 0);
+        OnMidiInput(nullptr, kMidiInputData, row.carried, CC(6, 1), 0);
+        EXPECT_EQ(sentMessages.size(), row.routed ? 4u : 0u) << row.open << " " << row.carried;
+    }
+    openInputInstance = 0;
+}
+
 TEST(Engine, LearnButtonsAndBitTextFollowTheCatalogue) {
     EXPECT_EQ(LearnButtonMessage(LearnSynth1), CC(40, 64));
     EXPECT_EQ(LearnButtonMessage(LearnDrum1), CC(50, 64));

@@ -56,6 +56,10 @@ extern "C" {
 MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR,
                             DWORD flags) {
     EnsureDriver();
+    const int device = ListedDevice(outputs, deviceId);
+    if (device >= 0 && outputs.devices[device].removed == 0) {
+        Stall(outputs.devices[device].stallOpenMilliseconds, device);
+    }
     Port* port = nullptr;
     const bool valid =
         handle != nullptr && (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL && callback == 0;

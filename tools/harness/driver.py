@@ -18,7 +18,8 @@ DELIVERED, SENT, VIOLATION = _events["Delivered"], _events["Sent"], _events["Vio
 TSC_FREQUENCY, SEND_TOTAL = _events["TscFrequency"], _events["SendTotal"]
 DEVICE_REMOVED, DEVICE_RETURNED = _events["DeviceRemoved"], _events["DeviceReturned"]
 STALL_BEGAN, STALL_ENDED, NOTICE = _events["StallBegan"], _events["StallEnded"], _events["Notice"]
-NOTE_LEFT_SOUNDING = _events["NoteLeftSounding"]
+NOTE_LEFT_SOUNDING, QUEUED, QUEUE_HELD = (_events[name] for name in (
+    "NoteLeftSounding", "Queued", "QueueHeld"))
 VIOLATIONS = {code: cdefs.upper_snake(name).replace("_", " ").lower()
               for name, code in cdefs.enumerators(PROTOCOL, "Violation").items()}
 FILES = {name: value for name, value in _constants.items() if name.endswith(("File", "Pattern"))}
@@ -41,7 +42,7 @@ def device_lines(inputs, outputs):
 
 def environment(folder, **switches):
     """The driver's part of a program's environment: its folder, and switches by short name
-    (quiet, stress, callback_bound)."""
+    (quiet, stress, delivery="queued", lists="renumbered", probes)."""
     names = {cdefs.upper_snake(name[:-len("Variable")]).lower(): variable
              for name, variable in VARIABLES.items()}
     return {names["folder"]: folder, **{names[key]: str(value) for key, value in switches.items()}}
@@ -145,6 +146,19 @@ class DriverRecords:
             self.fault(f"wait {after}")
         where = f" at {at}" if at is not None else ""
         return self._device_change(f"plug {kind} {name}{where}", DEVICE_RETURNED, kind, quiet)
+
+    def hold_queue(self, device):
+        """(Queued delivery) the driver delivers nothing from its queue until the program has
+        closed its port of input `device`, and holds the program's next input open until what
+        was queued before has been delivered."""
+        before = len(self.events_of(QUEUE_HELD))
+        self.fault(f"hold in {device}")
+        wait_until(lambda: self.events_of(QUEUE_HELD)[before:], interval=0.01, what="the hold")
+
+    def wait_queued(self, word, since=0):
+        wait_until(lambda: any(event.kind == QUEUED and event.word == word
+                               for event in self.events()[since:]),
+                   interval=0.01, what=f"{word:#x} queued")
 
     def notice(self):
         """Only the notice that devices changed, as the platform may send before a port is
