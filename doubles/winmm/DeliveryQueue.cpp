@@ -14,10 +14,11 @@ struct Queue {
     Delivery entries[kQueueLength];
     LONG first;
     LONG count;
-    LONG heldFor;                // the input device a hold waits for, or -1
-    std::uint64_t put;           // entries ever put in
-    std::uint64_t done;          // entries delivered, their callbacks returned
-    std::uint64_t releasedUntil; // what was put in before the last hold ended
+    LONG heldFor;       // the input device a hold waits for, or -1
+    bool untilOpen;     // the hold ends at the next open after that device's close
+    bool closed;        // that device's port was closed while held
+    std::uint64_t put;  // entries ever put in
+    std::uint64_t done; // entries delivered, their callbacks returned
     DWORD threadId;
 };
 
@@ -48,6 +49,16 @@ DWORD WINAPI DeliverQueued(void*) {
         EnterCriticalSection(&queue.lock);
         ++queue.done;
         WakeAllConditionVariable(&queue.changed);
+    }
+}
+
+// With the lock held: what was queued before has been delivered.
+void DeliverAllQueued() {
+    queue.heldFor = -1;
+    WakeAllConditionVariable(&queue.changed);
+    const std::uint64_t until = queue.put;
+    while (queue.done < until) {
+        SleepConditionVariableCS(&queue.changed, &queue.lock, INFINITE);
     }
 }
 
@@ -84,9 +95,11 @@ bool OnQueueThread() {
     return options.queuedDelivery && GetCurrentThreadId() == queue.threadId;
 }
 
-void HoldQueue(int device) {
+void HoldQueue(int device, bool untilOpen) {
     EnterCriticalSection(&queue.lock);
     queue.heldFor = device;
+    queue.untilOpen = untilOpen;
+    queue.closed = false;
     LeaveCriticalSection(&queue.lock);
     Record(EventQueueHeld, device, 0);
 }
@@ -94,17 +107,18 @@ void HoldQueue(int device) {
 void InputPortClosed(int device) {
     EnterCriticalSection(&queue.lock);
     if (queue.heldFor >= 0 && queue.heldFor == device) {
-        queue.heldFor = -1;
-        queue.releasedUntil = queue.put;
-        WakeAllConditionVariable(&queue.changed);
+        queue.closed = true;
+        if (!queue.untilOpen) {
+            DeliverAllQueued();
+        }
     }
     LeaveCriticalSection(&queue.lock);
 }
 
-void WaitForReleasedDeliveries() {
+void InputPortOpening() {
     EnterCriticalSection(&queue.lock);
-    while (queue.heldFor < 0 && queue.done < queue.releasedUntil) {
-        SleepConditionVariableCS(&queue.changed, &queue.lock, INFINITE);
+    if (queue.heldFor >= 0 && queue.closed) {
+        DeliverAllQueued();
     }
     LeaveCriticalSection(&queue.lock);
 }

@@ -49,10 +49,11 @@ constexpr const char* kInputFilePattern = "input-%d.bin";
 //   notice                      the platform says that devices changed, and nothing more
 //   stall out N send|close|open MS  the next send to, or close of, device N takes MS
 //                               milliseconds; or its next open that finds it there
-//   hold in N                   (queued delivery) the delivery thread takes nothing from the
-//                               queue until the program has closed its port of input N; the
-//                               program's next midiInOpen then waits until what was queued
-//                               before has been delivered
+//   hold in N until close|open  (queued delivery) the delivery thread takes nothing from the
+//                               queue until the program has closed its port of input N; then
+//                               what was queued is delivered before that midiInClose returns,
+//                               or, with "open", at the program's next midiInOpen, which waits
+//                               for it: the latest a word of the old port can come
 //   wait MS                     the lines after it are carried out MS milliseconds later
 // After an unplug or a plug the driver posts WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to the
 // process's top-level windows, as Windows does, unless the line says "quiet".
@@ -113,7 +114,7 @@ enum FakeMidiEventKind : std::uint32_t {
     // As the process ends, one for each note still sounding at an output device that is there:
     // word is its Note On without velocity, or CC 64 without value for a held sustain pedal.
     EventNoteLeftSounding = 22,
-    EventQueued = 23, // (queued delivery) a word put into the queue; word: the message
+    EventQueued = 23,    // (queued delivery) a word put into the queue; word: the message
     EventQueueHeld = 24, // a hold line carried out
 };
 

@@ -149,9 +149,11 @@ void StartDeliveryQueue();
 // False, and the word is dropped, once `closing` is set while the queue is full.
 bool Enqueue(const Delivery& delivery, volatile LONG& closing);
 bool OnQueueThread();
-void HoldQueue(int device);       // a "hold in N" line
-void InputPortClosed(int device); // ends a hold on that device
-void WaitForReleasedDeliveries(); // at an open: what a hold's end let go has been delivered
+// A hold line: what is queued is delivered once the program has closed its port of input
+// `device`, before that close returns, or (untilOpen) at the program's next input open.
+void HoldQueue(int device, bool untilOpen);
+void InputPortClosed(int device);
+void InputPortOpening();
 
 // Output.cpp
 std::uint32_t SendsTaken();

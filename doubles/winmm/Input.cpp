@@ -179,7 +179,7 @@ MMRESULT WINAPI midiInOpen(LPHMIDIIN handle, UINT deviceId, DWORD_PTR callback, 
                            DWORD flags) {
     EnsureDriver();
     if (options.queuedDelivery) {
-        WaitForReleasedDeliveries();
+        InputPortOpening();
     }
     Port* port = nullptr;
     const bool valid =

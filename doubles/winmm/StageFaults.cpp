@@ -54,8 +54,8 @@ void CarryOut(char* line) {
     int nameAt = 0;
     if (std::sscanf(line, "stall out %d %7s %ld", &device, what, &milliseconds) == 3) {
         Arm(device, what, milliseconds);
-    } else if (std::sscanf(line, "hold in %d", &device) == 1) {
-        HoldQueue(device);
+    } else if (std::sscanf(line, "hold in %d until %7s", &device, what) == 2) {
+        HoldQueue(device, std::strcmp(what, "open") == 0);
     } else if (std::strcmp(line, "notice") == 0) {
         PostDeviceNotice();
     } else if (std::sscanf(line, "wait %ld", &milliseconds) == 1) {

@@ -147,12 +147,12 @@ class DriverRecords:
         where = f" at {at}" if at is not None else ""
         return self._device_change(f"plug {kind} {name}{where}", DEVICE_RETURNED, kind, quiet)
 
-    def hold_queue(self, device):
+    def hold_queue(self, device, until):
         """(Queued delivery) the driver delivers nothing from its queue until the program has
-        closed its port of input `device`, and holds the program's next input open until what
-        was queued before has been delivered."""
+        closed its port of input `device`; then, `until` "close", before that close returns, or
+        with "open", at the program's next input open."""
         before = len(self.events_of(QUEUE_HELD))
-        self.fault(f"hold in {device}")
+        self.fault(f"hold in {device} until {until}")
         wait_until(lambda: self.events_of(QUEUE_HELD)[before:], interval=0.01, what="the hold")
 
     def wait_queued(self, word, since=0):
