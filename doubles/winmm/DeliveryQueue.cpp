@@ -23,6 +23,12 @@ struct Queue {
 };
 
 Queue queue;
+volatile LONG stoppedPortDelivery; // set while a delivery of a stopped or closed port runs
+
+bool PortStopped(HMIDIIN handle) {
+    Port* port = SlotOf(inputs, handle);
+    return port == nullptr || !HandleIsOpen(*port, handle) || port->started == 0;
+}
 
 DWORD WINAPI DeliverQueued(void*) {
     EnterCriticalSection(&queue.lock);
@@ -42,7 +48,9 @@ DWORD WINAPI DeliverQueued(void*) {
             Record(delivery.kind == MIM_OPEN ? EventCallbackOpen : EventCallbackClose,
                    delivery.device, delivery.kind);
         }
+        stoppedPortDelivery = PortStopped(delivery.handle);
         Deliver(delivery);
+        stoppedPortDelivery = 0;
         if (data) {
             KeepLatency();
         }
@@ -93,6 +101,10 @@ bool Enqueue(const Delivery& delivery, volatile LONG& closing) {
 
 bool OnQueueThread() {
     return options.queuedDelivery && GetCurrentThreadId() == queue.threadId;
+}
+
+bool DeliveringForStoppedPort() {
+    return stoppedPortDelivery != 0 && OnQueueThread();
 }
 
 void HoldQueue(int device, bool untilOpen) {
