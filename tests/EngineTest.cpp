@@ -187,17 +187,13 @@ TEST(Engine, OtherEventKindsDoNothingAndChangeNothing) {
 
 // Only the events of the input now open are routed; none while no input is open.
 TEST(Engine, OnlyTheOpenInputsEventsAreRouted) {
-    const struct {
-        MidiEventParam open;
-        MidiEventParam carried;
-        bool routed;
-    } kInstances[] = {{7, 7, true}, {7, 6, false}, {7, 0, false}, {0, 7, false}};
-    for (const auto& row : kInstances) {
+    const MidiEventParam kOpenAndCarried[][2] = {{7, 7}, {7, 6}, {7, 0}, {0, 7}};
+    for (const auto& [open, carried] : kOpenAndCarried) {
         ResetEngineForTest();
-        openInputInstance = row.open;
-        OnMidiInput(nullptr, kMidiInputData, row.carried, CC(98, 120), 0);
-        OnMidiInput(nullptr, kMidiInputData, row.carried, CC(6, 1), 0);
-        EXPECT_EQ(sentMessages.size(), row.routed ? 4u : 0u) << row.open << " " << row.carried;
+        openInputInstance = open;
+        OnMidiInput(nullptr, kMidiInputData, carried, CC(98, 120), 0);
+        OnMidiInput(nullptr, kMidiInputData, carried, CC(6, 1), 0);
+        EXPECT_EQ(sentMessages.size(), open == carried ? 4u : 0u) << open << " " << carried;
     }
     openInputInstance = 0;
 }

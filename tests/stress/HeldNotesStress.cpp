@@ -55,16 +55,13 @@ DWORD WINAPI PlayWithoutPause(void* parameter) {
 
 // Chords of sixteen notes struck and let go in turn, into both inputs at once, at a pace the
 // driver's readers keep up with; at every input switch some are on their way.
+// Run in the driver's folder.
 DWORD WINAPI PlayIntoInputs(void*) {
-    char folder[MAX_PATH] = "";
-    GetEnvironmentVariableA(kFolderVariable, folder, MAX_PATH);
     HANDLE files[kInputDevices];
     for (int device = 0; device < kInputDevices; ++device) {
         char name[32];
-        char path[MAX_PATH];
         std::snprintf(name, sizeof name, kInputFilePattern, device);
-        std::snprintf(path, sizeof path, "%s\\%s", folder, name);
-        files[device] = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        files[device] = CreateFileA(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     DWORD words[32];
@@ -79,9 +76,6 @@ DWORD WINAPI PlayIntoInputs(void*) {
             WriteFile(file, words, sizeof words, &written, nullptr);
         }
         Sleep(1); // a player's pace, not a wait: the readers look every millisecond
-    }
-    for (HANDLE file : files) {
-        CloseHandle(file);
     }
     return 0;
 }

@@ -23,7 +23,7 @@ def run(display, delivery):
             driver.device_lines(["Input A", "Input B"], ["Output A", "Output B"]))
         environment = dict(display.environment,
                            **driver.environment(windows_path(folder), quiet=1, **delivery))
-        code, output = run_program("held_notes_stress.exe", SECONDS, SENDERS,
+        code, output = run_program("held_notes_stress.exe", SECONDS, SENDERS, cwd=folder,
                                    environment=environment, timeout=2 * SECONDS + 120)
         records = driver.DriverRecords(Path(folder))
         violations = Counter(name for name, _ in records.violations())

@@ -2,7 +2,9 @@
 stage faults it plays, and the events it records. Every name and code comes from its protocol
 header."""
 import collections
+import contextlib
 import struct
+import threading
 import time
 
 from harness import cdefs
@@ -154,6 +156,25 @@ class DriverRecords:
         before = len(self.events_of(QUEUE_HELD))
         self.fault(f"hold in {device} until {until}")
         wait_until(lambda: self.events_of(QUEUE_HELD)[before:], interval=0.01, what="the hold")
+
+    @contextlib.contextmanager
+    def playing(self, device, word, every):
+        """Plays `word` into input `device` every `every` seconds, as a groovebox's clock,
+        while the block runs."""
+        done = threading.Event()
+
+        def play():
+            while not done.is_set():
+                self.inject(device, [word])
+                time.sleep(every)  # the player's pace, not a wait
+
+        player = threading.Thread(target=play)
+        player.start()
+        try:
+            yield
+        finally:
+            done.set()
+            player.join()
 
     def wait_queued(self, word, since=0):
         wait_until(lambda: any(event.kind == QUEUED and event.word == word
