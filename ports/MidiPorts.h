@@ -8,14 +8,14 @@
 void OpenMidiInput();
 void OpenMidiOutput();
 
+// The same, for a device that comes back by itself: a failure is not shown. True once open.
+bool TakeUpMidiInput();
+bool TakeUpMidiOutput();
+
 // "All notes off", to the open output: a Note Off for each note held there, then for channels 1
 // to 16 in turn a sustain release (CC 64 = 0) and All Notes Off (CC 123 = 0); nothing is held
 // afterwards. Nothing at all while no output is open.
 void SendAllNotesOff();
-
-// The same, for a device that comes back by itself: a failure is not shown. True once open.
-bool TakeUpMidiInput();
-bool TakeUpMidiOutput();
 
 // What a port's probe (midiInGetID, midiOutGetID: calls that send nothing) says of its device.
 // A device that has left answers MMSYSERR_NODRIVER, even where the platform still lists it.
