@@ -37,11 +37,12 @@ void ReportOpenFailure(MMRESULT result) {
     ReportFailure(text, kPortErrorCaption);
 }
 
-// Before the port is stopped: whatever it delivers from then on is ignored.
+// Once the port is stopped, whatever it still delivers is ignored: what it delivered before
+// was forwarded, and is released with the rest.
 void StopAndCloseInput() {
-    openInputInstance.store(0, std::memory_order_relaxed);
     if (inputPort != nullptr) {
         winmm.midiInStop(inputPort);
+        openInputInstance.store(0, std::memory_order_relaxed);
         winmm.midiInClose(inputPort);
         inputPort = nullptr;
     }
