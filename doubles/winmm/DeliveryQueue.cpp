@@ -23,11 +23,11 @@ struct Queue {
 };
 
 Queue queue;
-volatile LONG stoppedPortDelivery; // set while a delivery of a stopped or closed port runs
+volatile LONG closedPortDelivery; // set while a delivery of a closed port runs
 
-bool PortStopped(HMIDIIN handle) {
+bool PortClosed(HMIDIIN handle) {
     Port* port = SlotOf(inputs, handle);
-    return port == nullptr || !HandleIsOpen(*port, handle) || port->started == 0;
+    return port == nullptr || !HandleIsOpen(*port, handle);
 }
 
 DWORD WINAPI DeliverQueued(void*) {
@@ -48,9 +48,9 @@ DWORD WINAPI DeliverQueued(void*) {
             Record(delivery.kind == MIM_OPEN ? EventCallbackOpen : EventCallbackClose,
                    delivery.device, delivery.kind);
         }
-        stoppedPortDelivery = PortStopped(delivery.handle);
+        closedPortDelivery = PortClosed(delivery.handle);
         Deliver(delivery);
-        stoppedPortDelivery = 0;
+        closedPortDelivery = 0;
         if (data) {
             KeepLatency();
         }
@@ -103,11 +103,14 @@ bool OnQueueThread() {
     return options.queuedDelivery && GetCurrentThreadId() == queue.threadId;
 }
 
-bool DeliveringForStoppedPort() {
-    return stoppedPortDelivery != 0 && OnQueueThread();
+bool DeliveringForClosedPort() {
+    return closedPortDelivery != 0 && OnQueueThread();
 }
 
 void HoldQueue(int device, bool untilOpen) {
+    if (!options.queuedDelivery) {
+        return; // there is no queue to hold
+    }
     EnterCriticalSection(&queue.lock);
     queue.heldFor = device;
     queue.untilOpen = untilOpen;

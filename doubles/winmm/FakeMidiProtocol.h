@@ -131,7 +131,7 @@ enum FakeMidiViolation : std::uint32_t {
     // A Note Off or a sustain release from the thread that opened the port, for a note or pedal
     // that its device does not hold: a release sent twice, or to a port that never got the note.
     ViolationReleaseOfNoteNotHeld = 12,
-    // A send from within a delivery of a port that was stopped or closed by then: the program
-    // forwarded a word from an input the musician left.
-    ViolationWordOfStoppedInputSent = 13,
+    // A send from within a delivery of a port that was closed by then: the program forwarded a
+    // word from an input the musician left, after what it held there was released.
+    ViolationWordOfClosedInputSent = 13,
 };

@@ -149,8 +149,8 @@ void StartDeliveryQueue();
 // False, and the word is dropped, once `closing` is set while the queue is full.
 bool Enqueue(const Delivery& delivery, volatile LONG& closing);
 bool OnQueueThread();
-// Whether the calling thread is delivering, now, an event of a port stopped or closed by then.
-bool DeliveringForStoppedPort();
+// Whether the calling thread is delivering, now, an event of a port closed by then.
+bool DeliveringForClosedPort();
 // A hold line: what is queued is delivered once the program has closed its port of input
 // `device`, before that close returns, or (untilOpen) at the program's next input open.
 void HoldQueue(int device, bool untilOpen);

@@ -93,8 +93,8 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
         Violation(ViolationSendDuringClose, port->device);
     } else if (port->dead != 0) {
         result = MMSYSERR_NODRIVER;
-    } else if (DeliveringForStoppedPort()) {
-        Violation(ViolationWordOfStoppedInputSent, port->device);
+    } else if (DeliveringForClosedPort()) {
+        Violation(ViolationWordOfClosedInputSent, port->device);
     } else if (port->device >= 0) {
         Stall(outputs.devices[port->device].stallSendMilliseconds, port->device);
     }

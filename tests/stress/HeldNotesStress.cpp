@@ -5,7 +5,7 @@
 // over and over with the program's own OpenMidiOutput and OpenMidiInput, and closes the ports at
 // the end with CloseMidiPorts. The virtual driver records every release that reaches a device
 // which does not hold that note (released twice, or where the note never went), every word
-// forwarded from an input stopped by then (under its queued delivery), and, as the process
+// forwarded from an input closed by then (under its queued delivery), and, as the process
 // ends, every note left sounding.
 // Usage: held_notes_stress SECONDS SENDERS.
 #include "Engine.h"

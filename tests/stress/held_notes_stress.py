@@ -1,7 +1,7 @@
 """Runs the held notes' stress program under Wine against the virtual driver, with four senders
 and the player into two inputs, once under each delivery model: each port's own thread, and
 Wine's one queue. Passes only if, under both, no release reached a device that did not hold its
-note, no word of a stopped input was forwarded, no note was left sounding at either device as
+note, no word of a closed input was forwarded, no note was left sounding at either device as
 the process ended, and the program switched and sent at all."""
 import os
 import sys
