@@ -89,6 +89,11 @@ constexpr bool MayHoldNotes(ShortMessage sent) {
 // delivery thread is sending: the window thread, during an output switch.
 int ReleaseHeldNotes(int most);
 constexpr int kEveryRelease = 16 * 128 + 16; // every note of every channel, and every pedal
+// "All notes off": its pedals are forgotten before the notes are released, since it releases
+// every channel's pedal after them with SilenceEveryChannel: for channels 1 to 16 in turn, CC 64
+// = 0 and All Notes Off (CC 123 = 0), through SendToOutput. The same thread rule as above.
+void ForgetHeldPedals();
+void SilenceEveryChannel();
 
 // ---- Learn catalogue ------------------------------------------------------------------------
 

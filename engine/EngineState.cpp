@@ -4,3 +4,4 @@ BridgeSettings bridgeSettings;
 TranslatorState translatorState;
 InputActivity inputActivity;
 OutputActivity outputActivity;
+std::atomic<MidiEventParam> openInputInstance{0};

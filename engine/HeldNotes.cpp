@@ -11,6 +11,7 @@ constexpr unsigned kNoteOff = 0x80;
 constexpr unsigned kNoteOn = 0x90;
 constexpr unsigned kControlChange = 0xB0;
 constexpr unsigned kSustainPedal = 64;
+constexpr unsigned kAllNotesOff = 123;
 constexpr unsigned kPedalDown = 64;       // values from 64 up hold the pedal down
 constexpr unsigned kReleaseVelocity = 64; // what a keyboard without release velocity sends
 constexpr int kChannels = 16;
@@ -42,6 +43,20 @@ void KeepHeldNotes(ShortMessage sent) {
                kind == kNoteOn && Data2Of(sent) != 0);
     } else if (kind == kControlChange && data1 == kSustainPedal) [[unlikely]] {
         held.sustain[channel].store(Data2Of(sent) >= kPedalDown, std::memory_order_relaxed);
+    }
+}
+
+void ForgetHeldPedals() {
+    for (std::atomic<bool>& pedal : held.sustain) {
+        pedal.store(false, std::memory_order_relaxed);
+    }
+}
+
+void SilenceEveryChannel() {
+    ForgetHeldPedals();
+    for (unsigned channel = 0; channel < kChannels; ++channel) {
+        SendToOutput(MakeShortMessage(kControlChange | channel, kSustainPedal, 0));
+        SendToOutput(MakeShortMessage(kControlChange | channel, kAllNotesOff, 0));
     }
 }
 

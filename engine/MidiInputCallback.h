@@ -3,6 +3,7 @@
 // exactly what the input port expects.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 // The input port's event kind for one short message (the platform's MIM_DATA).
@@ -30,3 +31,9 @@ using MidiEventParam = std::uintptr_t;
 void MIDI_INPUT_CALLBACK OnMidiInput(HMIDIIN__* port, std::uint32_t eventKind,
                                      MidiEventParam instance, MidiEventParam param1,
                                      MidiEventParam param2);
+
+// The instance value that the input port now open was given, 0 while none is: OnMidiInput
+// ignores every event that carries another. Each open is given a value of its own, because a
+// driver may still deliver, after midiInClose has returned, what it queued for the port before
+// (Wine's delivery thread does): a note from a port the musician has left would sound for good.
+extern std::atomic<MidiEventParam> openInputInstance;

@@ -74,7 +74,10 @@ void RouteMidiEvent(std::uint32_t eventKind, ShortMessage message) {
     }
 }
 
-void MIDI_INPUT_CALLBACK OnMidiInput(HMIDIIN__*, std::uint32_t eventKind, MidiEventParam,
+void MIDI_INPUT_CALLBACK OnMidiInput(HMIDIIN__*, std::uint32_t eventKind, MidiEventParam instance,
                                      MidiEventParam param1, MidiEventParam) {
+    if (instance != openInputInstance.load(std::memory_order_relaxed)) [[unlikely]] {
+        return;
+    }
     RouteMidiEvent(eventKind, static_cast<ShortMessage>(param1));
 }

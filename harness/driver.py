@@ -2,7 +2,9 @@
 stage faults it plays, and the events it records. Every name and code comes from its protocol
 header."""
 import collections
+import contextlib
 import struct
+import threading
 import time
 
 from harness import cdefs
@@ -18,7 +20,8 @@ DELIVERED, SENT, VIOLATION = _events["Delivered"], _events["Sent"], _events["Vio
 TSC_FREQUENCY, SEND_TOTAL = _events["TscFrequency"], _events["SendTotal"]
 DEVICE_REMOVED, DEVICE_RETURNED = _events["DeviceRemoved"], _events["DeviceReturned"]
 STALL_BEGAN, STALL_ENDED, NOTICE = _events["StallBegan"], _events["StallEnded"], _events["Notice"]
-NOTE_LEFT_SOUNDING = _events["NoteLeftSounding"]
+NOTE_LEFT_SOUNDING, QUEUED, QUEUE_HELD = (_events[name] for name in (
+    "NoteLeftSounding", "Queued", "QueueHeld"))
 VIOLATIONS = {code: cdefs.upper_snake(name).replace("_", " ").lower()
               for name, code in cdefs.enumerators(PROTOCOL, "Violation").items()}
 FILES = {name: value for name, value in _constants.items() if name.endswith(("File", "Pattern"))}
@@ -41,7 +44,7 @@ def device_lines(inputs, outputs):
 
 def environment(folder, **switches):
     """The driver's part of a program's environment: its folder, and switches by short name
-    (quiet, stress, callback_bound)."""
+    (quiet, stress, delivery="queued", lists="renumbered", probes)."""
     names = {cdefs.upper_snake(name[:-len("Variable")]).lower(): variable
              for name, variable in VARIABLES.items()}
     return {names["folder"]: folder, **{names[key]: str(value) for key, value in switches.items()}}
@@ -145,6 +148,38 @@ class DriverRecords:
             self.fault(f"wait {after}")
         where = f" at {at}" if at is not None else ""
         return self._device_change(f"plug {kind} {name}{where}", DEVICE_RETURNED, kind, quiet)
+
+    def hold_queue(self, device, until):
+        """(Queued delivery) the driver delivers nothing from its queue until the program has
+        closed its port of input `device`; then, `until` "close", before that close returns, or
+        with "open", at the program's next input open."""
+        before = len(self.events_of(QUEUE_HELD))
+        self.fault(f"hold in {device} until {until}")
+        wait_until(lambda: self.events_of(QUEUE_HELD)[before:], interval=0.01, what="the hold")
+
+    @contextlib.contextmanager
+    def playing(self, device, word, every):
+        """Plays `word` into input `device` every `every` seconds, as a groovebox's clock,
+        while the block runs."""
+        done = threading.Event()
+
+        def play():
+            while not done.is_set():
+                self.inject(device, [word])
+                time.sleep(every)  # the player's pace, not a wait
+
+        player = threading.Thread(target=play)
+        player.start()
+        try:
+            yield
+        finally:
+            done.set()
+            player.join()
+
+    def wait_queued(self, word, since=0):
+        wait_until(lambda: any(event.kind == QUEUED and event.word == word
+                               for event in self.events()[since:]),
+                   interval=0.01, what=f"{word:#x} queued")
 
     def notice(self):
         """Only the notice that devices changed, as the platform may send before a port is

@@ -78,7 +78,7 @@ class Quorvel(driver.DriverRecords, PanelProbe, PanelInput):
         """wine_debug: Wine's debug channels for this run, whose output goes to wine.log (in the
         driver's folder); wines_own_winmm: Wine's builtin winmm in place of the virtual driver
         (no devices then); no_winmm: a system without a winmm that loads; switches: the
-        driver's (quiet=1, callback_bound=...)."""
+        driver's (quiet=1, delivery="queued", ...)."""
         self.environment = dict(self.display.environment,
                                 **driver.environment(windows_path(self.midi), **switches))
         if wines_own_winmm or no_winmm:

@@ -121,6 +121,10 @@ class PanelInput:
         wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
             self.drop_down_state()), 30, 0.1, "the drop-down list to close and let go")
 
+    def system_menu(self, mnemonic):
+        """Opens the panel's system menu with Alt+Space and runs its item `mnemonic`."""
+        self.key("alt+space", mnemonic)
+
     def close(self, timeout=30):
         self.key("alt+F4")
         return self.wait_exit(timeout)

@@ -7,6 +7,7 @@
 #include "LearnButtons.h"
 #include "MidiPorts.h"
 #include "PanelMessages.h"
+#include "SystemMenu.h"
 #include "WheelTypes.h"
 #include "resource.h"
 
@@ -71,6 +72,7 @@ void OnInitDialog(HWND window, const PanelEnding& given) {
     }
     WatchDevices(window, controls.inputList, controls.outputList);
     ShowIcon(window);
+    AddSystemMenuItems(window);
     AddPanelTooltips(window);
     StartActivityLights(window);
 
@@ -162,6 +164,8 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return FALSE;
+    case WM_SYSCOMMAND:
+        return OnSystemMenuCommand(wParam) ? TRUE : FALSE;
     case WM_QUERYENDSESSION:
         // Nothing stands in the session's way: the choices are saved when it ends.
         SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);

@@ -35,6 +35,9 @@
 #define IDC_MIDI_IN_LIGHT 1028
 #define IDC_MIDI_OUT_LIGHT 1029
 
+// System menu commands (multiples of 16, below 0xF000)
+#define IDM_ALL_NOTES_OFF 16
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif

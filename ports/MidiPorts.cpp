@@ -37,9 +37,12 @@ void ReportOpenFailure(MMRESULT result) {
     ReportFailure(text, kPortErrorCaption);
 }
 
+// Once the port is stopped, whatever it still delivers is ignored: what it delivered before
+// was forwarded, and is released with the rest.
 void StopAndCloseInput() {
     if (inputPort != nullptr) {
         winmm.midiInStop(inputPort);
+        openInputInstance.store(0, std::memory_order_relaxed);
         winmm.midiInClose(inputPort);
         inputPort = nullptr;
     }
@@ -72,24 +75,21 @@ void ReleaseAtOutput() {
     EndOutputSwitch();
 }
 
-// Only once nothing is held: the old port got its releases, and the new one starts empty.
-void CloseOutputDuringSwitch() {
-    HMIDIOUT port = TakeOutputPort();
-    if (port != nullptr) {
-        winmm.midiOutClose(port);
-    }
-}
-
 enum OpenFailure { ShowOpenFailure, KeepOpenFailureQuiet };
+
+MidiEventParam inputOpens = 0; // how many input opens were tried: each one's instance value
 
 bool OpenInput(OpenFailure failure) {
     StopAndCloseInput();
     ReleaseAtOutput();
     HMIDIIN opened = nullptr;
+    const MidiEventParam instance = ++inputOpens != 0 ? inputOpens : ++inputOpens;
+    openInputInstance.store(instance, std::memory_order_relaxed);
     const MMRESULT result =
         winmm.midiInOpen(&opened, PlatformDeviceId(bridgeSettings.inputDevice),
-                         reinterpret_cast<DWORD_PTR>(&OnMidiInput), 0, CALLBACK_FUNCTION);
+                         reinterpret_cast<DWORD_PTR>(&OnMidiInput), instance, CALLBACK_FUNCTION);
     if (result != MMSYSERR_NOERROR) {
+        openInputInstance.store(0, std::memory_order_relaxed);
         if (failure == ShowOpenFailure) {
             ReportOpenFailure(result);
         }
@@ -117,10 +117,11 @@ MMRESULT OpenChosenOutput(HMIDIOUT& opened) {
 }
 
 // The new port is opened before the switch and the old one closed after it, so that the
-// delivery threads wait only for the releases and the exchange of the two. A device that takes
-// one client at a time refuses the early open while its own old port is open: then, as when
-// the same position is opened again, the old port is closed first, and the device opened
-// within the switch.
+// delivery threads wait only for the releases and the exchange of the two, never for an open or
+// a close, which can take hundreds of milliseconds. A device that takes one client at a time
+// refuses the early open while its own old port is open: then, as when the same position is
+// opened again, the old port is closed after the switch, the device opened, and placed within
+// a second switch; what is sent meanwhile goes nowhere, as with no output chosen.
 bool OpenOutput(OpenFailure failure) {
     HMIDIOUT opened = nullptr;
     const bool sameDevice =
@@ -128,17 +129,20 @@ bool OpenOutput(OpenFailure failure) {
     MMRESULT result = sameDevice ? MMSYSERR_ALLOCATED : OpenChosenOutput(opened);
     BeginSwitchWithNothingHeld();
     HMIDIOUT old = TakeOutputPort();
-    if (result != MMSYSERR_NOERROR && old != nullptr) {
-        winmm.midiOutClose(old);
-        old = nullptr;
-        result = OpenChosenOutput(opened);
-    }
     if (result == MMSYSERR_NOERROR) {
         PlaceOutputPort(opened);
     }
     EndOutputSwitch();
     if (old != nullptr) {
         winmm.midiOutClose(old);
+        if (result != MMSYSERR_NOERROR) {
+            result = OpenChosenOutput(opened);
+            if (result == MMSYSERR_NOERROR) {
+                BeginOutputSwitch();
+                PlaceOutputPort(opened);
+                EndOutputSwitch();
+            }
+        }
     }
     // The box waits for the user: show it only once the delivery thread can send again.
     if (result != MMSYSERR_NOERROR && failure == ShowOpenFailure) {
@@ -169,6 +173,18 @@ void OpenMidiOutput() {
     OpenOutput(ShowOpenFailure);
 }
 
+void SendAllNotesOff() {
+    if (HeldOutputPort() == nullptr) {
+        return;
+    }
+    BeginOutputSwitch();
+    ForgetHeldPedals();
+    EndOutputSwitch();
+    BeginSwitchWithNothingHeld();
+    SilenceEveryChannel();
+    EndOutputSwitch();
+}
+
 bool TakeUpMidiInput() {
     return OpenInput(KeepOpenFailureQuiet);
 }
@@ -192,6 +208,9 @@ void ReleaseNotesOfLostInput() {
 void CloseMidiPorts() {
     StopAndCloseInput();
     BeginSwitchWithNothingHeld();
-    CloseOutputDuringSwitch();
+    HMIDIOUT port = TakeOutputPort();
     EndOutputSwitch();
+    if (port != nullptr) {
+        winmm.midiOutClose(port);
+    }
 }

@@ -19,6 +19,11 @@ bool TakeUpMidiOutput();
 PortProbe ProbeMidiInput();
 PortProbe ProbeMidiOutput();
 
+// "All notes off", to the open output: a Note Off for each note held there, then for channels 1
+// to 16 in turn a sustain release (CC 64 = 0) and All Notes Off (CC 123 = 0); nothing is held
+// afterwards. Nothing at all while no output is open.
+void SendAllNotesOff();
+
 // The input's device has left: each note it left held at the output is released there now.
 void ReleaseNotesOfLostInput();
 

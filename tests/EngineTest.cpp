@@ -185,6 +185,19 @@ TEST(Engine, OtherEventKindsDoNothingAndChangeNothing) {
     EXPECT_EQ(Route({CC(38, 1), ProgramChange(0)}), (Words{CC(38, 1), kDown}));
 }
 
+// Only the events of the input now open are routed; none while no input is open.
+TEST(Engine, OnlyTheOpenInputsEventsAreRouted) {
+    const MidiEventParam kOpenAndCarried[][2] = {{7, 7}, {7, 6}, {7, 0}, {0, 7}};
+    for (const auto& [open, carried] : kOpenAndCarried) {
+        ResetEngineForTest();
+        openInputInstance = open;
+        OnMidiInput(nullptr, kMidiInputData, carried, CC(98, 120), 0);
+        OnMidiInput(nullptr, kMidiInputData, carried, CC(6, 1), 0);
+        EXPECT_EQ(sentMessages.size(), open == carried ? 4u : 0u) << open << " " << carried;
+    }
+    openInputInstance = 0;
+}
+
 TEST(Engine, LearnButtonsAndBitTextFollowTheCatalogue) {
     EXPECT_EQ(LearnButtonMessage(LearnSynth1), CC(40, 64));
     EXPECT_EQ(LearnButtonMessage(LearnDrum1), CC(50, 64));

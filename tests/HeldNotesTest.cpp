@@ -115,4 +115,23 @@ TEST(HeldNotes, WhatAPartLeavesHeldTheNextReleases) {
     }
 }
 
+// All notes off: the held notes' Note Offs, no pedal of their own, then every channel's sustain
+// release and All Notes Off in turn; nothing is held afterwards.
+TEST(HeldNotes, AllNotesOffReleasesTheNotesThenEveryChannelAndForgetsAll) {
+    ResetEngineForTest();
+    for (ShortMessage word : {Pedal(127, 3), On(60, 90), On(36, 100, 10), Pedal(100)}) {
+        KeepHeldNotes(word);
+    }
+    ForgetHeldPedals();
+    ReleaseHeldNotes(kEveryRelease);
+    SilenceEveryChannel();
+    Words expected{Release(60), Release(36, 10)};
+    for (unsigned channel = 1; channel <= 16; ++channel) {
+        expected.push_back(Pedal(0, channel));
+        expected.push_back(CC(123, 0, channel));
+    }
+    EXPECT_EQ(sentMessages, expected);
+    EXPECT_EQ(ReleaseHeldNotes(kEveryRelease), 0);
+}
+
 } // namespace

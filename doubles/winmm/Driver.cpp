@@ -17,6 +17,9 @@ BOOL CALLBACK StartDriver(INIT_ONCE*, void*, void**) {
     if (!options.stress) {
         StartFaultWatch();
     }
+    if (options.queuedDelivery) {
+        StartDeliveryQueue();
+    }
     return TRUE;
 }
 

@@ -18,8 +18,13 @@ constexpr const char* kQuietVariable = "QUORVEL_FAKE_MIDI_QUIET";
 // close is held open, and every send but the program's own (from the thread that opened the
 // port) must carry the word after its sender's last; only those are counted.
 constexpr const char* kStressVariable = "QUORVEL_FAKE_MIDI_STRESS";
-// A callback that runs longer than this many milliseconds (100 unless set) is a violation.
-constexpr const char* kCallbackBoundVariable = "QUORVEL_FAKE_MIDI_CALLBACK_BOUND_MS";
+// How input reaches the callback. Unset: each port's own thread calls it, and midiInStop waits
+// for a running callback and drops everything after it. "queued": as Wine's ALSA driver does,
+// the ports put what they receive into one queue of 64 entries, from which one delivery thread
+// calls the callbacks, MIM_OPEN and MIM_CLOSE included; a stop or a close leaves the queue as it
+// is, so what is still in it reaches the old callback, with the old instance value, after
+// midiInClose has returned.
+constexpr const char* kDeliveryVariable = "QUORVEL_FAKE_MIDI_DELIVERY";
 // "renumbered": the lists follow the devices, as classic winmm does: one that leaves takes its
 // index with it and those after it move down, one that comes is listed last. Unset: the lists
 // are frozen at start, as under Windows 11's MIDI service before its 2026 fix and Wine's ALSA
@@ -42,7 +47,13 @@ constexpr const char* kInputFilePattern = "input-%d.bin";
 //                               index N rather than last
 // NAME "#N" names device number N, which tells devices of one name apart.
 //   notice                      the platform says that devices changed, and nothing more
-//   stall out N send|close MS   the next send to, or close of, device N takes MS milliseconds
+//   stall out N send|close|open MS  the next send to, or close of, device N takes MS
+//                               milliseconds; or its next open that finds it there
+//   hold in N until close|open  (queued delivery) the delivery thread takes nothing from the
+//                               queue until the program has closed its port of input N; then
+//                               what was queued is delivered before that midiInClose returns,
+//                               or, with "open", at the program's next midiInOpen, which waits
+//                               for it: the latest a word of the old port can come
 //   wait MS                     the lines after it are carried out MS milliseconds later
 // After an unplug or a plug the driver posts WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to the
 // process's top-level windows, as Windows does, unless the line says "quiet".
@@ -60,6 +71,10 @@ constexpr const char* kLatencyFile = "latency.bin";
 
 // A stress-test word: the top four bits name the sending thread, the rest count its sends.
 constexpr int kStressSenderShift = 28;
+
+// A delivery that spends longer than this inside the program's callback is a violation: a
+// loaded or emulated machine can hold one for 150 ms by itself.
+constexpr int kCallbackBoundMilliseconds = 250;
 
 // ---- Records --------------------------------------------------------------------------------
 
@@ -99,6 +114,8 @@ enum FakeMidiEventKind : std::uint32_t {
     // As the process ends, one for each note still sounding at an output device that is there:
     // word is its Note On without velocity, or CC 64 without value for a held sustain pedal.
     EventNoteLeftSounding = 22,
+    EventQueued = 23,    // (queued delivery) a word put into the queue; word: the message
+    EventQueueHeld = 24, // a hold line carried out
 };
 
 enum FakeMidiViolation : std::uint32_t {
@@ -108,10 +125,13 @@ enum FakeMidiViolation : std::uint32_t {
     ViolationConcurrentCallbacks = 5,
     ViolationInputCallFromCallback = 6,
     ViolationOutOfSequence = 8, // a stress-test send that is not the one after its sender's last
-    ViolationSlowCallback = 9,  // longer than the callback bound
-    ViolationDeviceNotAllowed = 10, // an open of a device the allowed file does not name
-    ViolationNoteLeftSounding = 11, // as the process ends, at a device that is still there
+    ViolationCallbackHeldTooLong = 9, // longer than kCallbackBoundMilliseconds
+    ViolationDeviceNotAllowed = 10,   // an open of a device the allowed file does not name
+    ViolationNoteLeftSounding = 11,   // as the process ends, at a device that is still there
     // A Note Off or a sustain release from the thread that opened the port, for a note or pedal
     // that its device does not hold: a release sent twice, or to a port that never got the note.
     ViolationReleaseOfNoteNotHeld = 12,
+    // A send from within a delivery of a port that was closed by then: the program forwarded a
+    // word from an input the musician left, after what it held there was released.
+    ViolationWordOfClosedInputSent = 13,
 };

@@ -25,6 +25,7 @@ struct Device {
     // Armed by a stall line (outputs only): the next send to, or close of, it takes so long.
     volatile LONG stallSendMilliseconds;
     volatile LONG stallCloseMilliseconds;
+    volatile LONG stallOpenMilliseconds;
 };
 
 enum PortState : LONG { PortUnused, PortOpening, PortOpen, PortClosed };
@@ -74,7 +75,7 @@ struct Options {
     bool renumbered;       // the lists follow the devices; otherwise they are frozen at start
     MMRESULT probeFailure; // what probes of live handles answer; MMSYSERR_NOERROR: the truth
     bool probeAnswersDead; // probes of dead handles answer as if their device were there
-    unsigned callbackBoundMilliseconds;
+    bool queuedDelivery;   // Wine's model: one queue, which stops and closes leave as it is
 };
 
 extern Options options;
@@ -130,6 +131,31 @@ MMRESULT DeviceIndexOf(Family& family, void* handle, UINT* index);
 
 // AllowedDevices.cpp: whether the test allowed the program to open this device (-1: mapper).
 bool DeviceAllowed(const Family& family, int device);
+
+// Input.cpp: one call of a program's input callback, with what its port was opened with.
+struct Delivery {
+    MidiInputCallback callback;
+    HMIDIIN handle;
+    DWORD_PTR instance;
+    int device;
+    UINT kind;
+    DWORD_PTR param1;
+    DWORD_PTR param2;
+};
+void Deliver(const Delivery& delivery);
+
+// DeliveryQueue.cpp: the queued delivery (options.queuedDelivery), as Wine's ALSA driver does it.
+void StartDeliveryQueue();
+// False, and the word is dropped, once `closing` is set while the queue is full.
+bool Enqueue(const Delivery& delivery, volatile LONG& closing);
+bool OnQueueThread();
+// Whether the calling thread is delivering, now, an event of a port closed by then.
+bool DeliveringForClosedPort();
+// A hold line: what is queued is delivered once the program has closed its port of input
+// `device`, before that close returns, or (untilOpen) at the program's next input open.
+void HoldQueue(int device, bool untilOpen);
+void InputPortClosed(int device);
+void InputPortOpening();
 
 // Output.cpp
 std::uint32_t SendsTaken();

@@ -1,6 +1,6 @@
-// Input ports: a delivery thread per port polls the device's input file and hands each word to
-// the callback, one at a time and in order, while the port is started; and the checks that the
-// program keeps the callback's contract.
+// Input ports: a thread per port polls the device's input file and hands each word to the
+// callback, one at a time and in order, while the port is started, itself or through the queue
+// (DeliveryQueue.cpp); and the checks that the program keeps the callback's contract.
 #include "FakeWinmm.h"
 
 #include <intrin.h>
@@ -12,21 +12,37 @@ namespace {
 
 volatile LONG callbacksRunning;
 
-void Deliver(Port& port, UINT kind, DWORD_PTR param1, DWORD_PTR param2) {
-    if (InterlockedIncrement(&callbacksRunning) > 1) {
-        Violation(ViolationConcurrentCallbacks, port.device);
+Delivery DeliveryOf(Port& port, UINT kind, DWORD_PTR param1, DWORD_PTR param2) {
+    return {port.callback, static_cast<HMIDIIN>(HandleOf(inputs, port)),
+            port.instance, port.device,
+            kind,          param1,
+            param2};
+}
+
+// An open or a close event: on the queue where delivery is queued, as Wine sends them.
+void DeliverPortEvent(Port& port, UINT kind) {
+    if (options.queuedDelivery) {
+        Enqueue(DeliveryOf(port, kind, 0, 0), port.closing);
+        return;
     }
-    const std::uint64_t began = StampDelivery();
-    port.callback(static_cast<HMIDIIN>(HandleOf(inputs, port)), kind, port.instance, param1,
-                  param2);
-    if (__rdtsc() - began > CallbackBoundCycles()) {
-        Violation(ViolationSlowCallback, port.device);
+    Record(kind == MIM_OPEN ? EventCallbackOpen : EventCallbackClose, port.device, kind);
+    Deliver(DeliveryOf(port, kind, 0, 0));
+}
+
+// Queues one word unless the port is stopped or dead; false once it is stopped.
+bool QueueWord(Port& port, DWORD word) {
+    const bool started = port.started != 0;
+    if (started && port.dead == 0) {
+        Enqueue(DeliveryOf(port, MIM_DATA, word, GetTickCount() - port.startTime), port.closing);
     }
-    InterlockedDecrement(&callbacksRunning);
+    return started;
 }
 
 // Delivers one word unless the port was stopped meanwhile; false once it is.
 bool DeliverWord(Port& port, DWORD word) {
+    if (options.queuedDelivery) {
+        return QueueWord(port, word);
+    }
     EnterCriticalSection(&port.deliveryLock);
     const bool started = port.started != 0;
     // What is played into a pulled cable is lost, as is what arrives while stopped.
@@ -35,7 +51,7 @@ bool DeliverWord(Port& port, DWORD word) {
         if (options.recordMessages) {
             Record(EventDelivered, port.device, word);
         }
-        Deliver(port, MIM_DATA, word, GetTickCount() - port.startTime);
+        Deliver(DeliveryOf(port, MIM_DATA, word, GetTickCount() - port.startTime));
     }
     LeaveCriticalSection(&port.deliveryLock);
     if (delivered) {
@@ -76,7 +92,7 @@ DWORD WINAPI DeliveryThread(void* parameter) {
 }
 
 bool CalledFromCallback(const Port& port) {
-    return GetCurrentThreadId() == port.threadId;
+    return GetCurrentThreadId() == port.threadId || OnQueueThread();
 }
 
 void StopInput(Port& port) {
@@ -133,20 +149,38 @@ MMRESULT Close(Port& port) {
     if (port.file != INVALID_HANDLE_VALUE) {
         CloseHandle(port.file);
     }
-    Record(EventCallbackClose, port.device, MIM_CLOSE);
-    Deliver(port, MIM_CLOSE, 0, 0);
+    DeliverPortEvent(port, MIM_CLOSE);
     DeleteCriticalSection(&port.deliveryLock);
     ReleasePort(inputs, port);
+    if (options.queuedDelivery) {
+        InputPortClosed(port.device);
+    }
     return MMSYSERR_NOERROR;
 }
 
 } // namespace
+
+void Deliver(const Delivery& delivery) {
+    if (InterlockedIncrement(&callbacksRunning) > 1) {
+        Violation(ViolationConcurrentCallbacks, delivery.device);
+    }
+    const std::uint64_t began = StampDelivery();
+    delivery.callback(delivery.handle, delivery.kind, delivery.instance, delivery.param1,
+                      delivery.param2);
+    if (__rdtsc() - began > CallbackBoundCycles()) {
+        Violation(ViolationCallbackHeldTooLong, delivery.device);
+    }
+    InterlockedDecrement(&callbacksRunning);
+}
 
 extern "C" {
 
 MMRESULT WINAPI midiInOpen(LPHMIDIIN handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance,
                            DWORD flags) {
     EnsureDriver();
+    if (options.queuedDelivery) {
+        InputPortOpening();
+    }
     Port* port = nullptr;
     const bool valid =
         handle != nullptr && (flags & CALLBACK_TYPEMASK) == CALLBACK_FUNCTION && callback != 0;
@@ -163,8 +197,7 @@ MMRESULT WINAPI midiInOpen(LPHMIDIIN handle, UINT deviceId, DWORD_PTR callback, 
     port->file = INVALID_HANDLE_VALUE;
     InitializeCriticalSection(&port->deliveryLock);
     *handle = static_cast<HMIDIIN>(PublishPort(inputs, *port));
-    Record(EventCallbackOpen, port->device, MIM_OPEN);
-    Deliver(*port, MIM_OPEN, 0, 0);
+    DeliverPortEvent(*port, MIM_OPEN);
     port->thread = CreateThread(nullptr, 0, DeliveryThread, port, 0, &port->threadId);
     return MMSYSERR_NOERROR;
 }

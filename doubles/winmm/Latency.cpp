@@ -42,7 +42,7 @@ void OpenLatencyLog() {
     const std::int64_t tscFrequency = MeasureTscFrequency();
     Record(EventTscFrequency, -1, 0, tscFrequency);
     latency.callbackBoundCycles =
-        static_cast<std::uint64_t>(tscFrequency) / 1000 * options.callbackBoundMilliseconds;
+        static_cast<std::uint64_t>(tscFrequency) / 1000 * kCallbackBoundMilliseconds;
 }
 
 std::uint64_t CallbackBoundCycles() {

@@ -23,9 +23,9 @@ void ReadOptions() {
     options.probeFailure = std::strncmp(probes, "fails ", 6) == 0
                                ? static_cast<MMRESULT>(std::strtoul(probes + 6, nullptr, 10))
                                : MMSYSERR_NOERROR;
-    char bound[16] = "100";
-    GetEnvironmentVariableA(kCallbackBoundVariable, bound, sizeof bound);
-    options.callbackBoundMilliseconds = static_cast<unsigned>(std::strtoul(bound, nullptr, 10));
+    char delivery[16] = "";
+    GetEnvironmentVariableA(kDeliveryVariable, delivery, sizeof delivery);
+    options.queuedDelivery = std::strcmp(delivery, "queued") == 0;
 }
 
 void PathInFolder(char (&path)[MAX_PATH], const char* name) {

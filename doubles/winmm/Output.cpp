@@ -56,6 +56,10 @@ extern "C" {
 MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR,
                             DWORD flags) {
     EnsureDriver();
+    const int device = ListedDevice(outputs, deviceId);
+    if (device >= 0 && outputs.devices[device].removed == 0) {
+        Stall(outputs.devices[device].stallOpenMilliseconds, device);
+    }
     Port* port = nullptr;
     const bool valid =
         handle != nullptr && (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL && callback == 0;
@@ -89,6 +93,8 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT handle, DWORD message) {
         Violation(ViolationSendDuringClose, port->device);
     } else if (port->dead != 0) {
         result = MMSYSERR_NODRIVER;
+    } else if (DeliveringForClosedPort()) {
+        Violation(ViolationWordOfClosedInputSent, port->device);
     } else if (port->device >= 0) {
         Stall(outputs.devices[port->device].stallSendMilliseconds, port->device);
     }

@@ -1,5 +1,6 @@
 // Stage faults: the faults file, read every 2 ms, unplugs devices and plugs them (back) in,
-// says that devices changed as Windows does, and arms stalls of an output's next send or close.
+// says that devices changed as Windows does, arms stalls of an output's next send, close or
+// open, and holds the delivery queue.
 #include "FakeWinmm.h"
 
 #include <dbt.h>
@@ -38,9 +39,10 @@ void Plug(Family& family, const char* name, bool notice, int at) {
 void Arm(int device, const char* what, long milliseconds) {
     if (device >= 0 && device < kMaxDevices) {
         Device& output = outputs.devices[device];
-        InterlockedExchange(std::strcmp(what, "send") == 0 ? &output.stallSendMilliseconds
-                                                           : &output.stallCloseMilliseconds,
-                            static_cast<LONG>(milliseconds));
+        volatile LONG& armed = std::strcmp(what, "send") == 0   ? output.stallSendMilliseconds
+                               : std::strcmp(what, "open") == 0 ? output.stallOpenMilliseconds
+                                                                : output.stallCloseMilliseconds;
+        InterlockedExchange(&armed, static_cast<LONG>(milliseconds));
     }
 }
 
@@ -52,6 +54,8 @@ void CarryOut(char* line) {
     int nameAt = 0;
     if (std::sscanf(line, "stall out %d %7s %ld", &device, what, &milliseconds) == 3) {
         Arm(device, what, milliseconds);
+    } else if (std::sscanf(line, "hold in %d until %7s", &device, what) == 2) {
+        HoldQueue(device, std::strcmp(what, "open") == 0);
     } else if (std::strcmp(line, "notice") == 0) {
         PostDeviceNotice();
     } else if (std::sscanf(line, "wait %ld", &milliseconds) == 1) {

@@ -1,8 +1,9 @@
 """Notes held when a port changes: whatever Quorvel let through and the player still holds is
 released at the output that got it, one Note Off per note and a sustain release per held pedal,
 before anything else reaches that output; never at another output, and nothing for notes that
-were released already or whose output went away. The driver checks at every run's end that no
-note is left sounding and that no release of the program's own finds nothing to release."""
+were released already or whose output went away; under both delivery models, each port's own
+thread and Wine's one queue. The driver checks at every run's end that no note is left sounding
+and that no release of the program's own finds nothing to release."""
 import unittest
 
 from panel_case import PanelTestCase
@@ -80,6 +81,7 @@ def output_leaves_and_returns(run, _):
 
 # What was held, what happens (given a check of the releases so far), the releases output 0
 # gets, and where LATER then goes (none: the run has ended its ports).
+DELIVERIES = ({}, {"delivery": "queued"})
 CASES = (
     ("groovebox unplugged", CHORD + DRUMS, unplug_and_return, CHORD_RELEASED + DRUMS_RELEASED, 0),
     ("input reopened by the platform", CHORD, reopened_by_the_platform, CHORD_RELEASED, 0),
@@ -96,10 +98,11 @@ CASES = (
 
 class NotesReleased(PanelTestCase):
     def test_what_is_held_when_a_port_changes_is_released_where_it_sounds_and_only_there(self):
-        for name, held, change, releases, later_at in CASES:
-            with self.subTest(name):
+        for delivery, (name, held, change, releases, later_at) in (
+                (delivery, case) for delivery in DELIVERIES for case in CASES):
+            with self.subTest(name, **delivery):
                 self.kill_earlier_runs()
-                run = self.launch_to_panel(SETTINGS, switches={"lists": "renumbered"})
+                run = self.launch_to_panel(SETTINGS, switches={"lists": "renumbered", **delivery})
                 run.allow("in", run.device_name("in", 1))
                 run.allow("out", run.device_name("out", 1))
                 run.wait_started()
