@@ -19,6 +19,10 @@ bool TakeUpMidiOutput();
 PortProbe ProbeMidiInput();
 PortProbe ProbeMidiOutput();
 
+// Whether the port is open now: the device in use is not opened again when chosen again.
+bool MidiInputOpen();
+bool MidiOutputOpen();
+
 // The input's device has left: each note it left held at the output is released there now.
 void ReleaseNotesOfLostInput();
 

@@ -13,7 +13,8 @@ from harness.midi import cc, numbered_note, program
 from harness.controls import (DRUM, DRUM_MUTES, INPUT_DEVICE, IN_LIGHT, LEARN, OUTPUT_DEVICE,
                               OUT_LIGHT, SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE,
                               WHEEL_TYPES, WHEEL_UP)
-from harness.panel import GROOVEBOX, Quorvel, names_file, open_failure
+from harness.panel import (GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT, Quorvel, names_file,
+                           open_failure)
 from harness.xinput import panels
 from harness.waiting import wait_until
 from harness.wine import map_drive, run_program, windows_path
@@ -152,24 +153,73 @@ class Panel(PanelTestCase):
         self.assertEqual(run.state()["selection"][WHEEL_TYPE], 0)  # the Tabs passed it
         self.assertClosesWithSettings(run, [0, 0, 1, 0, 0])
 
-    def test_device_lists_reopen_on_every_choice_but_not_on_typing(self):
+    def test_a_device_list_opens_a_device_only_when_one_is_chosen(self):
+        """One table, one run: each gesture on a list, the port events it makes, and what the
+        lists show after it (input, output)."""
+        run = self.launch_to_panel(SETTINGS)
+        run.wait_started()
+        for what, gesture, allowed, events, shown in (
+                ("typing into both lists", lambda: [(run.focus_list(control), run.type_text(
+                    "abc")) for control in (INPUT_DEVICE, OUTPUT_DEVICE)], None, [], None),
+                ("output list dropped down, Down, Down, Esc",
+                 lambda: self.arrows_through(run, OUTPUT_DEVICE, "Escape"), None, [],
+                 (GROOVEBOX, MUSIC_APP)),
+                ("the output in use clicked", lambda: run.choose(OUTPUT_DEVICE, 0), None, [],
+                 (GROOVEBOX, MUSIC_APP)),
+                ("output list dropped down, Down, Return",
+                 lambda: self.arrows_through(run, OUTPUT_DEVICE, "Return"), SYNTH_OUT,
+                 [("out-open", 1), ("out-close", 0)], (GROOVEBOX, SYNTH_OUT)),
+                ("closed input list focused, Down", lambda: (run.focus_list(INPUT_DEVICE),
+                                                             run.key("Down")), KEYBOARD,
+                 [("in-stop", 0), ("in-close", 0), ("in-open", 1), ("in-start", 1)],
+                 (KEYBOARD, SYNTH_OUT)),
+                ("an input entry clicked", lambda: run.choose(INPUT_DEVICE, 0), None,
+                 [("in-stop", 1), ("in-close", 1), ("in-open", 0), ("in-start", 0)],
+                 (GROOVEBOX, SYNTH_OUT))):
+            with self.subTest(what):
+                if allowed:
+                    run.allow("in" if allowed == KEYBOARD else "out", allowed)
+                mark = run.mark()
+                gesture()
+                self.assertSettled(run)
+                self.assertEqual(run.port_events(mark), events)
+                if shown:
+                    wait_until(lambda: (run.state()["edit"][INPUT_DEVICE],
+                                        run.state()["edit"][OUTPUT_DEVICE]) == shown,
+                               what=f"the lists showing {shown}")
+        self.assertClosesWithSettings(run, [0, 1, 1, 0, 1])
+
+    @staticmethod
+    def arrows_through(run, control, closing):
+        """The list dropped down with the keyboard, two entries down (only one before Return),
+        and closed with `closing`."""
+        run.focus_list(control)
+        run.key("alt+Down")
+        wait_until(lambda: run.drop_down_state().get("dropdown"), what="the drop-down")
+        run.key(*["Down"] * (2 if closing == "Escape" else 1), closing)
+        wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
+            run.drop_down_state()), what="the list closed")
+
+    @staticmethod
+    def assertSettled(run):
+        """The panel has handled all the input given before: a click given after it is through."""
+        mark = run.mark()
+        run.click(DRUM[0])
+        run.wait_sent(1, mark)
+
+    def test_the_mouse_wheel_over_a_closed_list_changes_nothing(self):
+        # Over each list's edit field and its arrow, the pointer there and the focus elsewhere.
         run = self.launch_to_panel(SETTINGS)
         run.wait_started()
         mark = run.mark()
-        for control in (INPUT_DEVICE, OUTPUT_DEVICE):
-            run.focus_list(control)
-            run.type_text("abc")
-        run.choose(INPUT_DEVICE, 0)
-        run.choose(INPUT_DEVICE, 1)
-        run.choose(OUTPUT_DEVICE, 0)
-        run.choose(OUTPUT_DEVICE, 1)
-        # Another output is opened before the old one closes; the same one is closed first.
-        wait_until(lambda: run.port_events(mark)[-1:] == [("out-close", 0)], what="output moved")
-        self.assertEqual(run.port_events(mark),
-                         [("in-stop", 0), ("in-close", 0), ("in-open", 0), ("in-start", 0),
-                          ("in-stop", 0), ("in-close", 0), ("in-open", 1), ("in-start", 1),
-                          ("out-close", 0), ("out-open", 0), ("out-open", 1), ("out-close", 0)])
-        self.assertClosesWithSettings(run, [0, 1, 1, 1, 1])
+        for control, notches in ((INPUT_DEVICE, (3, -3)), (OUTPUT_DEVICE, (3, -3)),
+                                 (WHEEL_TYPE, (3,))):
+            for place in ("field", "arrow"):
+                for notch in notches:
+                    run.wheel(control, notch, place)
+        self.assertWheelTypeInForce(run, 0)
+        self.assertEqual(run.port_events(mark), [])
+        self.assertClosesWithSettings(run, SETTINGS)
 
     def test_a_busy_device_shows_its_error_while_input_flows_and_the_panel_stays_usable(self):
         run = self.launch_to_panel(SETTINGS)
