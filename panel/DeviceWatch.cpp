@@ -168,6 +168,14 @@ void OnDeviceListCommand(HWND control, int notification) {
     }
 }
 
+const char* AwaitedInputName() {
+    return AwaitedName(inputs.device);
+}
+
+const char* AwaitedOutputName() {
+    return AwaitedName(outputs.device);
+}
+
 void OnDevicesChanged() {
     FollowDevices();
     lateReadsLeft = kLateReads;

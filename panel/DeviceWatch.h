@@ -18,6 +18,10 @@ void OpenChosenDevices();
 // one, stores its position now and opens it, unless it is the device in use or has just left.
 void OnDeviceListCommand(HWND list, int notification);
 
+// The name a port waits for while its chosen device is away; null while it waits for none.
+const char* AwaitedInputName();
+const char* AwaitedOutputName();
+
 // WM_DEVICECHANGE: look at the devices now and, for ports that the platform lists late, once a
 // second for the next ten seconds.
 void OnDevicesChanged();
