@@ -98,15 +98,8 @@ class Panel(PanelTestCase):
         run.wait_started()
         for closing, wheel_type in (("Escape", 0), ("Return", 1)):
             with self.subTest(closing):
-                run.focus_list(WHEEL_TYPE)
-                run.key("alt+Down")
-                wait_until(lambda: run.drop_down_state().get("dropdown"), what="the drop-down")
-                run.key("Down", "Down", "Up")  # past "Endless Encoder" to "Control Change"
-                wait_until(lambda: run.state()["edit"][WHEEL_TYPE] == WHEEL_TYPES[1],
-                           what="the arrows passing the entries")
-                run.key(closing)
-                wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
-                    run.drop_down_state()), what="the list closed")
+                # Past "Endless Encoder" to "Control Change".
+                self.keys_on(run, WHEEL_TYPE, "alt+Down", "Down", "Down", "Up", closing)
                 self.assertWheelTypeInForce(run, wheel_type)
         self.assertClosesWithSettings(run, [1] + SETTINGS[1:])
 
@@ -154,49 +147,45 @@ class Panel(PanelTestCase):
         self.assertClosesWithSettings(run, [0, 0, 1, 0, 0])
 
     def test_a_device_list_opens_a_device_only_when_one_is_chosen(self):
-        """One table, one run: each gesture on a list, the port events it makes, and what the
-        lists show after it (input, output)."""
+        """One table, one run: keys on a list, or a click on its entry, the port events they
+        make, and what the lists show after them (input, output)."""
         run = self.launch_to_panel(SETTINGS)
         run.wait_started()
-        for what, gesture, allowed, events, shown in (
-                ("typing into both lists", lambda: [(run.focus_list(control), run.type_text(
-                    "abc")) for control in (INPUT_DEVICE, OUTPUT_DEVICE)], None, [], None),
-                ("output list dropped down, Down, Down, Esc",
-                 lambda: self.arrows_through(run, OUTPUT_DEVICE, "Escape"), None, [],
-                 (GROOVEBOX, MUSIC_APP)),
-                ("the output in use clicked", lambda: run.choose(OUTPUT_DEVICE, 0), None, [],
-                 (GROOVEBOX, MUSIC_APP)),
-                ("output list dropped down, Down, Return",
-                 lambda: self.arrows_through(run, OUTPUT_DEVICE, "Return"), SYNTH_OUT,
-                 [("out-open", 1), ("out-close", 0)], (GROOVEBOX, SYNTH_OUT)),
-                ("closed input list focused, Down", lambda: (run.focus_list(INPUT_DEVICE),
-                                                             run.key("Down")), KEYBOARD,
+        run.allow("in", KEYBOARD)
+        run.allow("out", SYNTH_OUT)
+        for what, control, gesture, events, shown in (
+                ("typing into the input list", INPUT_DEVICE, ("a", "b", "c"), [], None),
+                ("typing into the output list", OUTPUT_DEVICE, ("a", "b", "c"), [], None),
+                ("output list dropped down, Down, Down, Esc", OUTPUT_DEVICE,
+                 ("alt+Down", "Down", "Down", "Escape"), [], (GROOVEBOX, MUSIC_APP)),
+                ("the output in use clicked", OUTPUT_DEVICE, 0, [], (GROOVEBOX, MUSIC_APP)),
+                ("output list dropped down, Down, Return", OUTPUT_DEVICE,
+                 ("alt+Down", "Down", "Return"), [("out-open", 1), ("out-close", 0)],
+                 (GROOVEBOX, SYNTH_OUT)),
+                ("closed input list focused, Down", INPUT_DEVICE, ("Down",),
                  [("in-stop", 0), ("in-close", 0), ("in-open", 1), ("in-start", 1)],
                  (KEYBOARD, SYNTH_OUT)),
-                ("an input entry clicked", lambda: run.choose(INPUT_DEVICE, 0), None,
+                ("an input entry clicked", INPUT_DEVICE, 0,
                  [("in-stop", 1), ("in-close", 1), ("in-open", 0), ("in-start", 0)],
                  (GROOVEBOX, SYNTH_OUT))):
             with self.subTest(what):
-                if allowed:
-                    run.allow("in" if allowed == KEYBOARD else "out", allowed)
                 mark = run.mark()
-                gesture()
+                if isinstance(gesture, int):
+                    run.choose(control, gesture)
+                else:
+                    self.keys_on(run, control, *gesture)
                 self.assertSettled(run)
                 self.assertEqual(run.port_events(mark), events)
                 if shown:
-                    wait_until(lambda: (run.state()["edit"][INPUT_DEVICE],
-                                        run.state()["edit"][OUTPUT_DEVICE]) == shown,
-                               what=f"the lists showing {shown}")
+                    wait_until(lambda: (lambda e: (e[INPUT_DEVICE], e[OUTPUT_DEVICE]))(
+                        run.state()["edit"]) == shown, what=f"the lists showing {shown}")
         self.assertClosesWithSettings(run, [0, 1, 1, 0, 1])
 
     @staticmethod
-    def arrows_through(run, control, closing):
-        """The list dropped down with the keyboard, two entries down (only one before Return),
-        and closed with `closing`."""
+    def keys_on(run, control, *keys):
+        """Keys on a list that has the focus; the last closes it where the first dropped it."""
         run.focus_list(control)
-        run.key("alt+Down")
-        wait_until(lambda: run.drop_down_state().get("dropdown"), what="the drop-down")
-        run.key(*["Down"] * (2 if closing == "Escape" else 1), closing)
+        run.key(*keys)
         wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
             run.drop_down_state()), what="the list closed")
 
