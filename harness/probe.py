@@ -54,7 +54,7 @@ def parse_probe(output):
         elif name == "Check":
             state["check"][fields[0]] = fields[1]
         elif name == "Light":
-            state["lights"][fields[0]] = (state["controls"][fields[0]][1], colour_name(*fields[1:]))
+            state["lights"][fields[0]] = colour_name(*fields[1:])
         elif name == "Resources":
             state["resources"] = dict(zip(("handles", "working_set", "private_bytes"), fields))
         elif name == "Focus":
@@ -90,7 +90,10 @@ class PanelProbe:
 
     def wait_light(self, light, text, colour):
         """Waits for a light to show `text` in `colour` (see colour_name)."""
-        return wait_until(lambda: self.state()["lights"][light] == (text, colour), interval=0.2,
+        def shown():
+            state = self.state()
+            return (state["controls"].get(light, (None, None))[1], state["lights"].get(light))
+        return wait_until(lambda: shown() == (text, colour), interval=0.2,
                           what=f"the light {text!r} in {colour}")
 
     def watch_lights(self, action, milliseconds=1500):

@@ -33,7 +33,7 @@ struct WatchedList {
     void (*open)();
     bool (*isOpen)();
     void (*left)() = nullptr;   // once there is evidence that the chosen device left
-    int lastChoice = kNoChoice; // the entry the list's last choice took, until it drops down
+    int lastChoice = kNoChoice; // the entry its last choice took, until it drops down again
 };
 
 WatchedList outputs{.name = portNames.output,
@@ -156,7 +156,7 @@ void OnDeviceListCommand(HWND control, int notification) {
         if (Choose(list)) {
             list.open();
         } else {
-            OnDeviceListClosed(); // it left as it was chosen: show the lists as they are now
+            OnDeviceListClosed(); // in use, or it left as it was chosen: show what is now
         }
     } else if (notification == CBN_SELENDCANCEL || notification == CBN_CLOSEUP) {
         OnDeviceListClosed();

@@ -102,8 +102,11 @@ void PrintState(HWND panel) {
                     static_cast<long>(SendMessageA(GetDlgItem(panel, id), BM_GETCHECK, 0, 0)));
     }
     for (int id : kLightIds) {
-        const COLORREF colour = PaintedAt(GetDlgItem(panel, id));
-        std::printf(kLightLine, id, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+        // Not before the panel has made it.
+        if (HWND light = GetDlgItem(panel, id)) {
+            const COLORREF colour = PaintedAt(light);
+            std::printf(kLightLine, id, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+        }
     }
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
