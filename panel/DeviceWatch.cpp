@@ -163,7 +163,7 @@ void OnDeviceListCommand(HWND control, int notification) {
     } else if (notification == CBN_DROPDOWN) {
         list.lastChoice = kNoChoice;
     } else if (notification == CBN_SETFOCUS) {
-        list.lastChoice = kNoChoice;
+        // Not a new gesture: the focus comes back to the list after a failure's box.
         ShowDeviceNameFromItsStart(list.control, true);
     }
 }

@@ -227,6 +227,7 @@ class Panel(PanelTestCase):
             self.assertEqual(run.port_events(mark)[-1], (kind + "-fail", 2))
             run.choose(control, 1)
             wait_until(lambda: (kind + "-open", 1) in run.port_events(mark), what="reopened")
+            self.assertIsNone(run.message_box(), "the failure shown twice for one choice")
         run.wait_started(mark)
         mark = run.mark()
         run.click(DRUM[0])
