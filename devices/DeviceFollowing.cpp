@@ -126,7 +126,7 @@ void TookUp(FollowedDevice& device, bool opened) {
 }
 
 std::optional<int> ChooseEntry(FollowedDevice& device, const DeviceList& shown,
-                               const DeviceList& now, int selection) {
+                               const DeviceList& now, int selection, bool portOpen) {
     const DeviceIdentity picked = IdentityAt(shown, selection);
     int position = selection; // no entry: the platform answers for that position
     if (picked.name[0] != '\0') {
@@ -137,7 +137,13 @@ std::optional<int> ChooseEntry(FollowedDevice& device, const DeviceList& shown,
             return std::nullopt;
         }
     }
-    device.chosen = IdentityAt(now, position);
+    const DeviceIdentity chosen = IdentityAt(now, position);
+    if (portOpen && device.state == ChosenState::Present &&
+        std::strcmp(chosen.name, device.chosen.name) == 0 &&
+        chosen.occurrence == device.chosen.occurrence) {
+        return std::nullopt;
+    }
+    device.chosen = chosen;
     device.state = device.chosen.name[0] != '\0' ? ChosenState::Present : ChosenState::None;
     device.namesakesStayed = 0;
     return position;

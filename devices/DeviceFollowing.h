@@ -69,12 +69,13 @@ FollowStep FollowDevice(FollowedDevice& device, const DeviceList& before, const 
 // How the open that a TakeUp step asked for went.
 void TookUp(FollowedDevice& device, bool opened);
 
-// The user picked entry `selection` of the list as `shown`; `now` is the list as read just now.
-// Among devices of one name, only a list still as it was shown says which one was clicked. The
-// position to open; none when the device left while the list was down or cannot be told from
-// another of its name: then nothing changes.
+// The user picked entry `selection` of the list as `shown`; `now` is the list as read just now;
+// `portOpen`: the chosen device's port is open. Among devices of one name, only a list still as
+// it was shown says which one was clicked. The position to open; none when the device left while
+// the list was down or cannot be told from another of its name, or when it is the device in use
+// (chosen, there, and open: a port that failed to open is tried again): then nothing changes.
 std::optional<int> ChooseEntry(FollowedDevice& device, const DeviceList& shown,
-                               const DeviceList& now, int selection);
+                               const DeviceList& now, int selection, bool portOpen);
 
 // The name a port waits for while its chosen device is away; null while it waits for none.
 const char* AwaitedName(const FollowedDevice& device);

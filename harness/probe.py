@@ -16,10 +16,21 @@ COMMANDS = {name[:-len("Command")]: value for name, value in cdefs.constants(PRO
 read_line = cdefs.printf_lines(PROTOCOL)
 
 
+def colour_name(red, green, blue):
+    """What a musician calls a light's colour: "green" (lit), "dark" (a dark green), "amber"
+    or "grey"."""
+    if red > 0xC0 and 0x60 <= green <= 0xE0 and blue < 0x60:
+        return "amber"
+    if green > red + 0x18 and green > blue + 0x18:
+        return "green" if green >= 0xA0 else "dark"
+    return "grey" if abs(red - green) < 0x18 and abs(green - blue) < 0x18 else "other"
+
+
 def parse_probe(output):
     """The probe's answer as a dict; None if it was cut short (no "end" line)."""
     state = {"controls": {}, "tab_order": [], "selection": {}, "items": {}, "check": {},
-             "text": [], "edit": {}, "edit_start": {}, "dropped_width": {}, "windows": {}}
+             "text": [], "edit": {}, "edit_start": {}, "dropped_width": {}, "windows": {},
+             "lights": {}}
     for line in output.splitlines():
         name, fields = read_line(line)
         if name == "Panel":
@@ -42,6 +53,8 @@ def parse_probe(output):
             state["dropped_width"][fields[0]] = tuple(fields[1:])
         elif name == "Check":
             state["check"][fields[0]] = fields[1]
+        elif name == "Light":
+            state["lights"][fields[0]] = colour_name(*fields[1:])
         elif name == "Resources":
             state["resources"] = dict(zip(("handles", "working_set", "private_bytes"), fields))
         elif name == "Focus":
@@ -74,6 +87,14 @@ class PanelProbe:
 
     def state(self):
         return self.probe(COMMANDS["State"])
+
+    def wait_light(self, light, text, colour):
+        """Waits for a light to show `text` in `colour` (see colour_name)."""
+        def shown():
+            state = self.state()
+            return (state["controls"].get(light, (None, None))[1], state["lights"].get(light))
+        return wait_until(lambda: shown() == (text, colour), interval=0.2,
+                          what=f"the light {text!r} in {colour}")
 
     def watch_lights(self, action, milliseconds=1500):
         """Runs `action` while the probe watches the lights without a gap for `milliseconds`;

@@ -1,5 +1,6 @@
 """Real X input on the panel through xdotool, as a user gives it: clicks, keys, a list dropped
-down and an entry picked, the mouse rested for a tooltip, a box answered, and screenshots."""
+down and an entry picked, the mouse wheel rolled, the mouse rested for a tooltip, a box
+answered, and screenshots."""
 import subprocess
 import time
 from pathlib import Path
@@ -28,6 +29,15 @@ class PanelInput:
         # The small move within the control is what starts the tooltip's timer.
         xdotool("mousemove", "--window", self.panel_window, x, y, "mousemove_relative", "--",
                 1, 0)
+
+    def wheel(self, control, notches, place="field"):
+        """Rolls the mouse wheel over a control without clicking it, as a hand passing over the
+        panel does: `notches` down (positive) or up (negative), with the pointer over a list's
+        edit field or its arrow ("arrow")."""
+        left, top, right, _ = self.rects[control]
+        x = right - 6 if place == "arrow" else left + 10
+        xdotool("mousemove", "--window", self.panel_window, x, top + 8, "click", "--repeat",
+                abs(notches), "--delay", 100, 5 if notches > 0 else 4)
 
     def press_box_ok(self, caption):
         box = wait_until(lambda: xdotool("search", "--name", f"^{caption}$").split("\n")[0],

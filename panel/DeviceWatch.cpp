@@ -18,6 +18,7 @@ namespace {
 // reading the lists once a second for ten seconds finds it within a second of its arrival.
 constexpr UINT kLateReadMilliseconds = 1000;
 constexpr int kLateReads = 10;
+constexpr int kNoChoice = -2; // no entry, not even "none" (-1)
 
 struct WatchedList {
     HWND control = nullptr;
@@ -29,24 +30,32 @@ struct WatchedList {
     void (*read)(DeviceList&);
     PortProbe (*probe)();
     bool (*takeUp)();
-    void (*left)() = nullptr; // once there is evidence that the chosen device left
+    void (*open)();
+    bool (*isOpen)();
+    void (*left)() = nullptr;   // once there is evidence that the chosen device left
+    int lastChoice = kNoChoice; // the entry its last choice took, until it drops down again
 };
 
 WatchedList outputs{.name = portNames.output,
                     .position = bridgeSettings.outputDevice,
                     .read = ReadOutputDevices,
                     .probe = ProbeMidiOutput,
-                    .takeUp = TakeUpMidiOutput};
+                    .takeUp = TakeUpMidiOutput,
+                    .open = OpenMidiOutput,
+                    .isOpen = MidiOutputOpen};
 WatchedList inputs{.name = portNames.input,
                    .position = bridgeSettings.inputDevice,
                    .read = ReadInputDevices,
                    .probe = ProbeMidiInput,
                    .takeUp = TakeUpMidiInput,
+                   .open = OpenMidiInput,
+                   .isOpen = MidiInputOpen,
                    .left = ReleaseNotesOfLostInput};
 HWND panelWindow = nullptr;
 int lateReadsLeft = 0;
 
 void Refill(WatchedList& list) {
+    list.lastChoice = kNoChoice;
     list.shown = list.platform;
     FillDeviceList(list.control, list.shown);
     ShowChosenDevice(list.control, list.shown, list.device.chosen);
@@ -79,11 +88,12 @@ void FollowDevices() {
 
 bool Choose(WatchedList& list) {
     list.read(list.platform);
-    const std::optional<int> position =
-        ChooseEntry(list.device, list.shown, list.platform, SelectedEntry(list.control));
+    const std::optional<int> position = ChooseEntry(list.device, list.shown, list.platform,
+                                                    SelectedEntry(list.control), list.isOpen());
     if (!position) {
-        // It left while the list was down, or cannot be told from another of its name: what is
-        // open stays open and chosen, and what slid into its place is never opened.
+        // The device in use; or it left while the list was down, or cannot be told from another
+        // of its name: what is open stays open and chosen, and what slid into its place is never
+        // opened.
         return false;
     }
     list.name.device = list.device.chosen;
@@ -129,12 +139,41 @@ void OpenChosenDevices() {
     }
 }
 
-bool ChooseInputDevice() {
-    return Choose(inputs);
+// Only a choice opens a device: an entry clicked or taken with Return (CBN_SELENDOK), or the
+// arrow keys on the closed list. What the arrows pass in the dropped-down list is only shown,
+// and Esc or leaving the list shows the device in use again. Wine follows a choice's
+// CBN_SELENDOK with a CBN_SELCHANGE of the same entry: one gesture makes one choice, so that a
+// device that failed to open is not tried, and its failure shown, twice.
+void OnDeviceListCommand(HWND control, int notification) {
+    WatchedList& list = control == inputs.control ? inputs : outputs;
+    if (notification == CBN_SELENDOK ||
+        (notification == CBN_SELCHANGE && !DroppedDown(list.control))) {
+        const int selection = SelectedEntry(list.control);
+        if (selection == list.lastChoice) {
+            return;
+        }
+        list.lastChoice = selection;
+        if (Choose(list)) {
+            list.open();
+        } else {
+            OnDeviceListClosed(); // in use, or it left as it was chosen: show what is now
+        }
+    } else if (notification == CBN_SELENDCANCEL || notification == CBN_CLOSEUP) {
+        OnDeviceListClosed();
+    } else if (notification == CBN_DROPDOWN) {
+        list.lastChoice = kNoChoice;
+    } else if (notification == CBN_SETFOCUS) {
+        // Not a new gesture: the focus comes back to the list after a failure's box.
+        ShowDeviceNameFromItsStart(list.control, true);
+    }
 }
 
-bool ChooseOutputDevice() {
-    return Choose(outputs);
+const char* AwaitedInputName() {
+    return AwaitedName(inputs.device);
+}
+
+const char* AwaitedOutputName() {
+    return AwaitedName(outputs.device);
 }
 
 void OnDevicesChanged() {
@@ -161,6 +200,13 @@ void OnDeviceListClosed() {
 
 void OnFollowDevicesMessage() {
     FollowDevices();
+    // What the arrows passed, or the dropped-down list left selected, gives way to the device in
+    // use.
+    for (WatchedList* list : {&outputs, &inputs}) {
+        if (!DroppedDown(list->control)) {
+            ShowChosenDevice(list->control, list->shown, list->device.chosen);
+        }
+    }
     ShowDeviceNameFromItsStart(inputs.control, HasFocus(inputs.control));
     ShowDeviceNameFromItsStart(outputs.control, HasFocus(outputs.control));
 }

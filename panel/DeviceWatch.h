@@ -14,10 +14,13 @@ void WatchDevices(HWND panel, HWND inputList, HWND outputList);
 // selected, and it is taken up when it arrives.
 void OpenChosenDevices();
 
-// The user chose an entry of a device list: the device it names becomes the chosen one, and
-// its position now is stored. False (and nothing is stored) when it has just left.
-bool ChooseInputDevice();
-bool ChooseOutputDevice();
+// WM_COMMAND from a device list: a choice of an entry makes the device it names the chosen
+// one, stores its position now and opens it, unless it is the device in use or has just left.
+void OnDeviceListCommand(HWND list, int notification);
+
+// The name a port waits for while its chosen device is away; null while it waits for none.
+const char* AwaitedInputName();
+const char* AwaitedOutputName();
 
 // WM_DEVICECHANGE: look at the devices now and, for ports that the platform lists late, once a
 // second for the next ten seconds.

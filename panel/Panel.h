@@ -14,3 +14,6 @@ INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 // A tooltip on every control that says what it sends or switches.
 void AddPanelTooltips(HWND panel);
+
+// Changes what the tooltip of a control says; null: what it says from the start.
+void ChangePanelTip(HWND control, const char* text);

@@ -5,11 +5,14 @@
 #include "DeviceWatch.h"
 #include "Engine.h"
 #include "LearnButtons.h"
+#include "ListWheel.h"
 #include "MidiPorts.h"
 #include "PanelMessages.h"
 #include "SystemMenu.h"
 #include "WheelTypes.h"
 #include "resource.h"
+
+#include <initializer_list>
 
 namespace {
 
@@ -71,6 +74,9 @@ void OnInitDialog(HWND window, const PanelEnding& given) {
         SendMessageA(controls.wheelTypeList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
     WatchDevices(window, controls.inputList, controls.outputList);
+    for (HWND list : {controls.inputList, controls.outputList, controls.wheelTypeList}) {
+        KeepWheelFromChoosing(list);
+    }
     ShowIcon(window);
     AddSystemMenuItems(window);
     AddPanelTooltips(window);
@@ -110,28 +116,13 @@ void OnWheelTypeCommand(int notification) {
     }
 }
 
-// Only a change of the selection reopens: typing in the edit field does not.
-void OnDeviceListCommand(HWND list, int notification, bool (*choose)(), void (*open)()) {
-    if (notification == CBN_SELCHANGE) {
-        if (choose()) {
-            open();
-        } else {
-            OnDeviceListClosed(); // it left as it was chosen: show the lists as they are now
-        }
-    } else if (notification == CBN_CLOSEUP) {
-        OnDeviceListClosed();
-    } else if (notification == CBN_SETFOCUS) {
-        ShowDeviceNameFromItsStart(list, true);
-    }
-}
-
 void OnCommand(int id, int notification) {
     switch (id) {
     case IDC_INPUT_DEVICE:
-        OnDeviceListCommand(controls.inputList, notification, ChooseInputDevice, OpenMidiInput);
+        OnDeviceListCommand(controls.inputList, notification);
         return;
     case IDC_OUTPUT_DEVICE:
-        OnDeviceListCommand(controls.outputList, notification, ChooseOutputDevice, OpenMidiOutput);
+        OnDeviceListCommand(controls.outputList, notification);
         return;
     case IDC_WHEEL_TYPE:
         OnWheelTypeCommand(notification);

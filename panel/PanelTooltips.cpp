@@ -16,6 +16,7 @@ namespace {
 constexpr int kTipLength = 128;
 constexpr int kTipWidth = 320; // pixels; longer tips wrap
 
+HWND tooltip = nullptr;
 char learnTips[kLearnControlCount][kTipLength];
 char wheelTypeTip[kTipLength];
 
@@ -33,7 +34,7 @@ const FixedTip kFixedTips[] = {
     {IDC_MIDI_OUT_LIGHT, "MIDI out: lit while Quorvel sends MIDI to the output port"},
 };
 
-void AddTip(HWND tooltip, HWND panel, HWND window, const char* text) {
+void SendTip(UINT message, HWND panel, HWND window, const char* text) {
     // The version 5 layout: the panel runs on the common controls that predate themes.
     TOOLINFOA tool{};
     tool.cbSize = TTTOOLINFOA_V2_SIZE;
@@ -41,15 +42,15 @@ void AddTip(HWND tooltip, HWND panel, HWND window, const char* text) {
     tool.hwnd = panel;
     tool.uId = reinterpret_cast<UINT_PTR>(window);
     tool.lpszText = const_cast<char*>(text);
-    SendMessageA(tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageA(tooltip, message, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void AddControlTip(HWND tooltip, HWND panel, int id, const char* text) {
+void AddControlTip(HWND panel, int id, const char* text) {
     HWND control = GetDlgItem(panel, id);
-    AddTip(tooltip, panel, control, text);
+    SendTip(TTM_ADDTOOLA, panel, control, text);
     // A list's edit field lies over the list and takes the mouse.
     if (HWND edit = GetWindow(control, GW_CHILD)) {
-        AddTip(tooltip, panel, edit, text);
+        SendTip(TTM_ADDTOOLA, panel, edit, text);
     }
 }
 
@@ -73,19 +74,28 @@ void FormatWheelTypeTip() {
 void AddPanelTooltips(HWND panel) {
     const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
     commonControls.InitCommonControlsEx(&classes);
-    HWND tooltip =
-        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr, nullptr, nullptr);
+    tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr, nullptr, nullptr);
     SendMessageA(tooltip, TTM_SETMAXTIPWIDTH, 0, kTipWidth);
     int index = 0;
     for (const LearnButton& button : kLearnButtons) {
         FormatLearnTip(learnTips[index], button.control);
-        AddControlTip(tooltip, panel, button.id, learnTips[index++]);
+        AddControlTip(panel, button.id, learnTips[index++]);
     }
     FormatWheelTypeTip();
-    AddControlTip(tooltip, panel, IDC_WHEEL_TYPE, wheelTypeTip);
+    AddControlTip(panel, IDC_WHEEL_TYPE, wheelTypeTip);
     for (const FixedTip& tip : kFixedTips) {
-        AddControlTip(tooltip, panel, tip.id, tip.text);
+        AddControlTip(panel, tip.id, tip.text);
+    }
+}
+
+void ChangePanelTip(HWND control, const char* text) {
+    const int id = GetDlgCtrlID(control);
+    for (const FixedTip& tip : kFixedTips) {
+        text = text == nullptr && tip.id == id ? tip.text : text;
+    }
+    if (text != nullptr) {
+        SendTip(TTM_UPDATETIPTEXTA, GetParent(control), control, text);
     }
 }

@@ -201,6 +201,14 @@ PortProbe ProbeMidiOutput() {
     return Probe(HeldOutputPort(), winmm.midiOutGetID, outputProbeAnswered);
 }
 
+bool MidiInputOpen() {
+    return inputPort != nullptr;
+}
+
+bool MidiOutputOpen() {
+    return HeldOutputPort() != nullptr;
+}
+
 void ReleaseNotesOfLostInput() {
     ReleaseAtOutput();
 }

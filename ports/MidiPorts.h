@@ -19,6 +19,10 @@ bool TakeUpMidiOutput();
 PortProbe ProbeMidiInput();
 PortProbe ProbeMidiOutput();
 
+// Whether the port is open now: the device in use is not opened again when chosen again.
+bool MidiInputOpen();
+bool MidiOutputOpen();
+
 // "All notes off", to the open output: a Note Off for each note held there, then for channels 1
 // to 16 in turn a sustain release (CC 64 = 0) and All Notes Off (CC 123 = 0); nothing is held
 // afterwards. Nothing at all while no output is open.

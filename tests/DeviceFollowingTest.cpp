@@ -126,26 +126,33 @@ TEST(DeviceFollowing, AtStartTheNamedDeviceOrTheStoredPositionIsChosen) {
     }
 }
 
-// The user picks an entry of the list as shown, which the platform may have changed since.
-TEST(DeviceFollowing, AChoiceIsTakenOnlyWhereTheListSaysWhichDeviceItNames) {
+// The user picks an entry of the list as shown, which the platform may have changed since; the
+// groovebox is chosen, away or in use.
+TEST(DeviceFollowing, AChoiceIsTakenOnlyWhereTheListSaysWhichDeviceItNamesAndNotInUse) {
     const struct {
+        ChosenState state;
+        bool portOpen;
         const char* shown;
         const char* now;
         int selection;
         std::optional<int> position; // none: refused, and nothing changes
-    } choices[] = {{"CC", "CC", 1, 1},
-                   {"GK", "K", 1, 0},
-                   {"GK", "K", 0, std::nullopt},
-                   {"CKC", "CC", 2, std::nullopt},
-                   {"CC", "KCC", 0, std::nullopt},
-                   {"CK", "PCK", 1, 2},
-                   {"G", "G", -1, -1}};
+    } choices[] = {{Away, false, "CC", "CC", 1, 1},
+                   {Away, false, "GK", "K", 1, 0},
+                   {Away, false, "GK", "K", 0, std::nullopt},
+                   {Away, false, "CKC", "CC", 2, std::nullopt},
+                   {Away, false, "CC", "KCC", 0, std::nullopt},
+                   {Away, false, "CK", "PCK", 1, 2},
+                   {Away, false, "G", "G", -1, -1},
+                   {Present, true, "GK", "GK", 0, std::nullopt},
+                   {Present, false, "GK", "GK", 0, 0},
+                   {Present, true, "KG", "GK", 1, std::nullopt},
+                   {Present, true, "GK", "GK", 1, 1}};
     for (const auto& choice : choices) {
-        FollowedDevice device{{"G", 0}, Away, 0, {}};
-        const std::optional<int> position =
-            ChooseEntry(device, List(choice.shown), List(choice.now), choice.selection);
+        FollowedDevice device{{"G", 0}, choice.state, 0, {}};
+        const std::optional<int> position = ChooseEntry(
+            device, List(choice.shown), List(choice.now), choice.selection, choice.portOpen);
         EXPECT_EQ(position, choice.position) << choice.shown << " to " << choice.now;
-        EXPECT_EQ(AwaitedName(device) != nullptr, !position);
+        EXPECT_EQ(AwaitedName(device) != nullptr, !position && choice.state == Away);
     }
 }
 

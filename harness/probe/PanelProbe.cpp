@@ -20,6 +20,18 @@ namespace {
 
 const int kListIds[] = {IDC_INPUT_DEVICE, IDC_OUTPUT_DEVICE, IDC_WHEEL_TYPE};
 const int kCheckboxIds[] = {IDC_SYNTH_MUTES, IDC_DRUM_MUTES};
+const int kLightIds[] = {IDC_MIDI_IN_LIGHT, IDC_MIDI_OUT_LIGHT};
+
+// The colour painted at a light's centre on the screen.
+COLORREF PaintedAt(HWND light) {
+    RECT box;
+    GetWindowRect(light, &box);
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour =
+        GetPixel(screen, (box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
 
 HWND FindPanel() {
     return FindWindowA("#32770", "Quorvel");
@@ -88,6 +100,13 @@ void PrintState(HWND panel) {
     for (int id : kCheckboxIds) {
         std::printf(kCheckLine, id,
                     static_cast<long>(SendMessageA(GetDlgItem(panel, id), BM_GETCHECK, 0, 0)));
+    }
+    for (int id : kLightIds) {
+        // Not before the panel has made it.
+        if (HWND light = GetDlgItem(panel, id)) {
+            const COLORREF colour = PaintedAt(light);
+            std::printf(kLightLine, id, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+        }
     }
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -198,18 +217,14 @@ BOOL CALLBACK PrintPanel(HWND window, LPARAM) {
 // Watches the lights for a while, so that a light lit for a moment is not missed between two
 // asks: prints "watching" once it looks, then which light was ever lit and which is lit at the
 // end. The light's text says its state.
-// Lit by its text, and by the colour painted at its centre: a lit light is bright green.
+// Lit by its text, and by the colour painted at its centre: a lit light is bright green, which
+// amber, with as much green, is not.
 void ReadLight(HWND light, bool& textLit, bool& paintLit) {
-    char text[32] = "";
+    char text[64] = "";
     GetWindowTextA(light, text, sizeof text);
     textLit = std::strstr(text, "active") != nullptr;
-    RECT box;
-    GetWindowRect(light, &box);
-    HDC screen = GetDC(nullptr);
-    const COLORREF colour =
-        GetPixel(screen, (box.left + box.right) / 2, (box.top + box.bottom) / 2);
-    ReleaseDC(nullptr, screen);
-    paintLit = colour != CLR_INVALID && GetGValue(colour) >= 0xA0;
+    const COLORREF colour = PaintedAt(light);
+    paintLit = colour != CLR_INVALID && GetGValue(colour) >= 0xA0 && GetRValue(colour) < 0x80;
 }
 
 // Watches both lights without a gap; prints, for the text and for the paint, whether each was

@@ -24,7 +24,8 @@ constexpr const char* kEndLine = "end\n";
 // panel's order, which is its tab order: id, tab stop (1 or 0), its rectangle in the client
 // area (left, top, right, bottom) and its text; each list's selection, entries (list id, index,
 // text), edit field text, where the edit field draws the text's first character, and dropped
-// width beside the list's own; each check box's check; the control that has the focus.
+// width beside the list's own; each check box's check; each light's id and the colour painted
+// at its centre (red, green, blue); the control that has the focus.
 constexpr const char* kClientLine = "client %ld %ld %ld %ld\n";
 constexpr const char* kControlLine = "control %d %d %ld %ld %ld %ld %s\n";
 constexpr const char* kSelectionLine = "selection %d %ld\n";
@@ -33,6 +34,7 @@ constexpr const char* kEditLine = "edit %d %s\n";
 constexpr const char* kEditStartLine = "editstart %d %d\n";
 constexpr const char* kDroppedWidthLine = "droppedwidth %d %ld %ld\n";
 constexpr const char* kCheckLine = "check %d %ld\n";
+constexpr const char* kLightLine = "light %d %d %d %d\n";
 constexpr const char* kFocusLine = "focus %d\n";
 
 // box: an open message box's caption, then each of its texts.

@@ -8,7 +8,7 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import numbered_note
-from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE
+from harness.controls import INPUT_DEVICE, IN_LIGHT, OUTPUT_DEVICE, OUT_LIGHT
 from harness.panel import (BUSY_INPUT, BUSY_OUTPUT, GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT,
                            names_file)
 from harness.waiting import wait_until
@@ -38,11 +38,14 @@ class LiveDevices(PanelTestCase):
                 run = self.start("renumbered")
                 mark = run.mark()
                 self.flood(run, 0, BEFORE, since=mark)
-                removed = run.unplug(kind, run.device_name(kind, 0))
+                name, light = run.device_name(kind, 0), IN_LIGHT if kind == "in" else OUT_LIGHT
+                removed = run.unplug(kind, name)
                 self.assertLists(run, *lists_after_leaving, selections[0])
+                run.wait_light(light, f'MIDI {kind}: waiting for "{name}"', "amber")
                 back = run.mark()
-                self.flow_back(run, run.plug_in(kind, run.device_name(kind, 0)), BEFORE)
+                self.flow_back(run, run.plug_in(kind, name), BEFORE)
                 self.assertLists(run, *lists_after_return, selections[1])
+                run.wait_light(light, f"MIDI {kind}: quiet", "dark")
                 self.assertOnceInOrder(run, mark, removed.ticks,
                                        self.back_in_service(run, kind, back))
                 self.assertClosesWithSettings(run, saved)

@@ -8,7 +8,7 @@ import unittest
 
 from panel_case import PanelTestCase
 from harness.midi import cc, numbered_note
-from harness.controls import INPUT_DEVICE, OUTPUT_DEVICE, SYNTH_MUTES
+from harness.controls import INPUT_DEVICE, IN_LIGHT, OUTPUT_DEVICE, SYNTH_MUTES
 from harness.panel import GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT, names_file, open_failure
 from harness.waiting import wait_until
 from harness.wine import winmm_results
@@ -19,8 +19,11 @@ FLOOD = 5_000
 
 
 # What a run finds at start. opened: the port events while the panel opens; shown: the input
-# list's selection and the text of its edit field; saved: "Settings" and the names after a
-# close that follows the device's arrival (plug) or a change of the synth box.
+# list's selection and the text of its edit field; light: the in light's text and colour;
+# saved: "Settings" and the names after a close that follows the device's arrival (plug) or a
+# change of the synth box.
+QUIET = ("MIDI in: quiet", "dark")
+WAITING = (f'MIDI in: waiting for "{GROOVEBOX}"', "amber")
 START_CASES = [
     dict(what="renumbered between runs: another device at each old position",
          inputs=[KEYBOARD, "in-busy Busy Input", GROOVEBOX],
@@ -28,23 +31,25 @@ START_CASES = [
          settings=[0, 1, 1, 0, 0], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
          allowed=[("in", GROOVEBOX), ("out", MUSIC_APP)],
          opened=[("out-open", 2), ("in-open", 2), ("in-start", 2)], shown=(2, GROOVEBOX),
+         light=QUIET,
          saved=[0, 1, 0, 2, 2], saved_names=((GROOVEBOX, 1, 2), (MUSIC_APP, 1, 2))),
     dict(what="the groovebox is switched on after Quorvel starts",
          inputs=[KEYBOARD, "in-busy Busy Input"], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 0, 0], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
          allowed=[("in", GROOVEBOX), ("out", MUSIC_APP)],
-         opened=[("out-open", 0)], shown=(-1, GROOVEBOX), plug=("in", GROOVEBOX),
+         opened=[("out-open", 0)], shown=(-1, GROOVEBOX), light=WAITING, plug=("in", GROOVEBOX),
          saved=[0, 1, 1, 2, 0], saved_names=((GROOVEBOX, 1, 2), (MUSIC_APP, 1, 0))),
     dict(what="closed before the groovebox arrives: its name is kept",
          inputs=[KEYBOARD, "in-busy Busy Input"], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 0, 0], names=names_file((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0)),
          allowed=[("out", MUSIC_APP)],
-         opened=[("out-open", 0)], shown=(-1, GROOVEBOX),
+         opened=[("out-open", 0)], shown=(-1, GROOVEBOX), light=WAITING,
          saved=[0, 1, 0, 0, 0], saved_names=((GROOVEBOX, 1, 0), (MUSIC_APP, 1, 0))),
     dict(what="no names file: the positions, and the names are written",
          inputs=[GROOVEBOX, KEYBOARD], outputs=[MUSIC_APP, SYNTH_OUT],
          settings=[0, 1, 1, 1, 0], names=None, allowed=None,
          opened=[("out-open", 0), ("in-open", 1), ("in-start", 1)], shown=(1, KEYBOARD),
+         light=QUIET,
          saved=[0, 1, 0, 1, 0], saved_names=((KEYBOARD, 1, 1), (MUSIC_APP, 1, 0))),
 ]
 
@@ -73,6 +78,11 @@ class NamesBetweenRuns(PanelTestCase):
                 self.assertIsNone(run.message_box(), "a box at start")
                 self.assertEqual((state["selection"][INPUT_DEVICE], state["edit"][INPUT_DEVICE]),
                                  case["shown"])
+                run.wait_light(IN_LIGHT, *case["light"])
+                if case["light"] == WAITING:  # its tooltip says what Quorvel will do
+                    run.hover(IN_LIGHT)
+                    wait_until(lambda: (run.tooltip() or "").startswith(WAITING[0] + "; "),
+                               what="the waiting light's tooltip")
                 selected_input, _ = case["shown"]
                 if selected_input >= 0 and case["opened"][0][0] == "out-open":
                     self.assertReportReaches(run, selected_input, case["opened"][0][1])
@@ -83,6 +93,7 @@ class NamesBetweenRuns(PanelTestCase):
                     self.flow_back(run, returned, 0,
                                    device=returned.device if kind == "in" else selected_input)
                     self.assertEqual(run.port_events(mark)[:1], [(f"{kind}-open", returned.device)])
+                    run.wait_light(IN_LIGHT, *QUIET)
                 else:
                     run.click(SYNTH_MUTES)  # so that the close has something new to save
                     wait_until(lambda: run.state()["check"][SYNTH_MUTES] == 0,
@@ -99,6 +110,7 @@ class NamesBetweenRuns(PanelTestCase):
         run.press_box_ok("Error")
         run.wait_panel()
         self.assertEqual(run.port_events(), [("out-open", 0), ("in-fail", 1)])
+        run.wait_light(IN_LIGHT, "MIDI in: not open", "grey")  # not dark, as a quiet port is
         self.assertClosesWithSettings(run, [0, 1, 1, 1, 0])
 
     def test_probes_the_platform_gets_wrong_reopen_nothing_and_a_real_return_is_followed(self):

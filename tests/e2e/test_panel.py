@@ -13,7 +13,8 @@ from harness.midi import cc, numbered_note, program
 from harness.controls import (DRUM, DRUM_MUTES, INPUT_DEVICE, IN_LIGHT, LEARN, OUTPUT_DEVICE,
                               OUT_LIGHT, SYNTH, SYNTH_MUTES, TAB_STOPS, WHEEL_DOWN, WHEEL_TYPE,
                               WHEEL_TYPES, WHEEL_UP)
-from harness.panel import GROOVEBOX, Quorvel, names_file, open_failure
+from harness.panel import (GROOVEBOX, KEYBOARD, MUSIC_APP, SYNTH_OUT, Quorvel, names_file,
+                           open_failure)
 from harness.xinput import panels
 from harness.waiting import wait_until
 from harness.wine import map_drive, run_program, windows_path
@@ -97,15 +98,8 @@ class Panel(PanelTestCase):
         run.wait_started()
         for closing, wheel_type in (("Escape", 0), ("Return", 1)):
             with self.subTest(closing):
-                run.focus_list(WHEEL_TYPE)
-                run.key("alt+Down")
-                wait_until(lambda: run.drop_down_state().get("dropdown"), what="the drop-down")
-                run.key("Down", "Down", "Up")  # past "Endless Encoder" to "Control Change"
-                wait_until(lambda: run.state()["edit"][WHEEL_TYPE] == WHEEL_TYPES[1],
-                           what="the arrows passing the entries")
-                run.key(closing)
-                wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
-                    run.drop_down_state()), what="the list closed")
+                # Past "Endless Encoder" to "Control Change".
+                self.keys_on(run, WHEEL_TYPE, "alt+Down", "Down", "Down", "Up", closing)
                 self.assertWheelTypeInForce(run, wheel_type)
         self.assertClosesWithSettings(run, [1] + SETTINGS[1:])
 
@@ -152,24 +146,69 @@ class Panel(PanelTestCase):
         self.assertEqual(run.state()["selection"][WHEEL_TYPE], 0)  # the Tabs passed it
         self.assertClosesWithSettings(run, [0, 0, 1, 0, 0])
 
-    def test_device_lists_reopen_on_every_choice_but_not_on_typing(self):
+    def test_a_device_list_opens_a_device_only_when_one_is_chosen(self):
+        """One table, one run: keys on a list, or a click on its entry, the port events they
+        make, and what the lists show after them (input, output)."""
+        run = self.launch_to_panel(SETTINGS)
+        run.wait_started()
+        run.allow("in", KEYBOARD)
+        run.allow("out", SYNTH_OUT)
+        for what, control, gesture, events, shown in (
+                ("typing into the input list", INPUT_DEVICE, ("a", "b", "c"), [], None),
+                ("typing into the output list", OUTPUT_DEVICE, ("a", "b", "c"), [], None),
+                ("output list dropped down, Down, Down, Esc", OUTPUT_DEVICE,
+                 ("alt+Down", "Down", "Down", "Escape"), [], (GROOVEBOX, MUSIC_APP)),
+                ("the output in use clicked", OUTPUT_DEVICE, 0, [], (GROOVEBOX, MUSIC_APP)),
+                ("output list dropped down, Down, Return", OUTPUT_DEVICE,
+                 ("alt+Down", "Down", "Return"), [("out-open", 1), ("out-close", 0)],
+                 (GROOVEBOX, SYNTH_OUT)),
+                ("closed input list focused, Down", INPUT_DEVICE, ("Down",),
+                 [("in-stop", 0), ("in-close", 0), ("in-open", 1), ("in-start", 1)],
+                 (KEYBOARD, SYNTH_OUT)),
+                ("an input entry clicked", INPUT_DEVICE, 0,
+                 [("in-stop", 1), ("in-close", 1), ("in-open", 0), ("in-start", 0)],
+                 (GROOVEBOX, SYNTH_OUT))):
+            with self.subTest(what):
+                mark = run.mark()
+                if isinstance(gesture, int):
+                    run.choose(control, gesture)
+                else:
+                    self.keys_on(run, control, *gesture)
+                self.assertSettled(run)
+                self.assertEqual(run.port_events(mark), events)
+                if shown:
+                    wait_until(lambda: (lambda e: (e[INPUT_DEVICE], e[OUTPUT_DEVICE]))(
+                        run.state()["edit"]) == shown, what=f"the lists showing {shown}")
+        self.assertClosesWithSettings(run, [0, 1, 1, 0, 1])
+
+    @staticmethod
+    def keys_on(run, control, *keys):
+        """Keys on a list that has the focus; the last closes it where the first dropped it."""
+        run.focus_list(control)
+        run.key(*keys)
+        wait_until(lambda: (lambda s: s["dropdown"] is None and not s["capture"])(
+            run.drop_down_state()), what="the list closed")
+
+    @staticmethod
+    def assertSettled(run):
+        """The panel has handled all the input given before: a click given after it is through."""
+        mark = run.mark()
+        run.click(DRUM[0])
+        run.wait_sent(1, mark)
+
+    def test_the_mouse_wheel_over_a_closed_list_changes_nothing(self):
+        # Over each list's edit field and its arrow, the pointer there and the focus elsewhere.
         run = self.launch_to_panel(SETTINGS)
         run.wait_started()
         mark = run.mark()
-        for control in (INPUT_DEVICE, OUTPUT_DEVICE):
-            run.focus_list(control)
-            run.type_text("abc")
-        run.choose(INPUT_DEVICE, 0)
-        run.choose(INPUT_DEVICE, 1)
-        run.choose(OUTPUT_DEVICE, 0)
-        run.choose(OUTPUT_DEVICE, 1)
-        # Another output is opened before the old one closes; the same one is closed first.
-        wait_until(lambda: run.port_events(mark)[-1:] == [("out-close", 0)], what="output moved")
-        self.assertEqual(run.port_events(mark),
-                         [("in-stop", 0), ("in-close", 0), ("in-open", 0), ("in-start", 0),
-                          ("in-stop", 0), ("in-close", 0), ("in-open", 1), ("in-start", 1),
-                          ("out-close", 0), ("out-open", 0), ("out-open", 1), ("out-close", 0)])
-        self.assertClosesWithSettings(run, [0, 1, 1, 1, 1])
+        for control, notches in ((INPUT_DEVICE, (3, -3)), (OUTPUT_DEVICE, (3, -3)),
+                                 (WHEEL_TYPE, (3,))):
+            for place in ("field", "arrow"):
+                for notch in notches:
+                    run.wheel(control, notch, place)
+        self.assertWheelTypeInForce(run, 0)
+        self.assertEqual(run.port_events(mark), [])
+        self.assertClosesWithSettings(run, SETTINGS)
 
     def test_a_busy_device_shows_its_error_while_input_flows_and_the_panel_stays_usable(self):
         run = self.launch_to_panel(SETTINGS)
@@ -188,6 +227,7 @@ class Panel(PanelTestCase):
             self.assertEqual(run.port_events(mark)[-1], (kind + "-fail", 2))
             run.choose(control, 1)
             wait_until(lambda: (kind + "-open", 1) in run.port_events(mark), what="reopened")
+            self.assertIsNone(run.message_box(), "the failure shown twice for one choice")
         run.wait_started(mark)
         mark = run.mark()
         run.click(DRUM[0])
