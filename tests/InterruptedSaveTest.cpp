@@ -26,53 +26,29 @@ std::string Read(const char* name) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-constexpr const char* kAbsent = nullptr;
+const std::string kOldSettings{5, 0, 0, 3, 4};
 const std::string kBoth = "[input]\r\nname=Groovebox\r\nunit=1\r\nposition=3\r\n\r\n"
                           "[output]\r\nname=App Out\r\nunit=1\r\nposition=4\r\n\r\n";
 const std::string kOld = "[input]\r\nname=Old In\r\nunit=1\r\nposition=3\r\n\r\n"
                          "[output]\r\nname=Old Out\r\nunit=1\r\nposition=4\r\n\r\n";
 
-// What the folder holds, and what the start takes: the five fields (as the file stores them:
-// 10 as 13 10) or none, and the two names or none.
+// The new files a save left (the names whole), with or without the old ones, and whether the
+// start takes them: the five fields as the file stores them (10 as 13 10).
 const struct {
     const char* what;
-    const char* settings;
+    bool oldThere;
     std::string settingsNew;
-    const char* portNames;
-    std::string portNamesNew;
-    std::string loaded; // empty: "No settings to load"
-    std::string names;  // input and output names, "+"-joined; empty: none
+    bool taken;
 } kFolders[] = {
-    {"only the new files, whole",
-     kAbsent,
-     {2, 0, 1, 3, 4},
-     kAbsent,
-     kBoth,
-     {2, 0, 1, 3, 4},
-     "Groovebox+App Out"},
-    {"a line end stored as two bytes",
-     kAbsent,
-     {13, 10, 1, 1, 3, 4},
-     kAbsent,
-     kBoth,
-     {13, 10, 1, 1, 3, 4},
-     "Groovebox+App Out"},
-    {"the new settings short", kAbsent, {2, 0, 1, 3}, kAbsent, kBoth, "", ""},
-    {"the new settings with more than a save writes",
-     kAbsent,
-     {2, 0, 1, 3, 4, 9},
-     kAbsent,
-     kBoth,
-     "",
-     ""},
-    {"the new settings empty", kAbsent, "", kAbsent, "", "", ""},
+    {"only the new files, whole", false, {2, 0, 1, 3, 4}, true},
+    {"a line end stored as two bytes", false, {13, 10, 1, 1, 3, 4}, true},
+    {"the new settings short", false, {2, 0, 1, 3}, false},
+    {"the new settings with more than a save writes", false, {2, 0, 1, 3, 4, 9}, false},
+    {"the new settings empty", false, "", false},
     {"the old files there: the new ones are a save that never replaced them",
-     "\2\0\1\3\4",
+     true,
      {0, 1, 1, 3, 4},
-     kOld.c_str(),
-     kBoth,
-     {2, 0, 1, 3, 4},
-     "Old In+Old Out"},
+     false},
 };
 
 // A new names file cut off anywhere a save can be cut off gives no names.
@@ -90,14 +66,12 @@ TEST_F(InterruptedSave, WholeNewFileStandsForAMissingOneAndTheNextSavePutsItInPl
         for (const fs::directory_entry& left : fs::directory_iterator(".")) {
             fs::remove_all(left);
         }
-        if (folder.settings != kAbsent) {
-            Write(kSettingsFileName, std::string(folder.settings, 5));
-        }
-        if (folder.portNames != kAbsent) {
-            Write(kPortNamesFileName, folder.portNames);
+        if (folder.oldThere) {
+            Write(kSettingsFileName, kOldSettings);
+            Write(kPortNamesFileName, kOld);
         }
         Write(kSettingsTemporaryName, folder.settingsNew);
-        Write(kPortNamesTemporaryName, folder.portNamesNew);
+        Write(kPortNamesTemporaryName, kBoth);
         ResetEngineForTest();
         portNames = PortNames{{{}, -1}, {{}, -1}};
         reportedFailures.clear();
@@ -106,16 +80,21 @@ TEST_F(InterruptedSave, WholeNewFileStandsForAMissingOneAndTheNextSavePutsItInPl
             portNames.input.device.name[0] == '\0'
                 ? std::string()
                 : std::string(portNames.input.device.name) + "+" + portNames.output.device.name;
-        EXPECT_EQ(names, folder.names);
-        if (folder.loaded.empty()) {
+        const std::string loaded = folder.taken      ? folder.settingsNew
+                                   : folder.oldThere ? kOldSettings
+                                                     : "";
+        EXPECT_EQ(names, folder.taken      ? "Groovebox+App Out"
+                         : folder.oldThere ? "Old In+Old Out"
+                                           : "");
+        if (loaded.empty()) {
             EXPECT_EQ(reportedFailures, kNoSettings);
             continue;
         }
         EXPECT_EQ(reportedFailures, std::vector<ReportedFailure>{});
         SaveSettings();
-        EXPECT_EQ(Read(kSettingsFileName), folder.loaded);
+        EXPECT_EQ(Read(kSettingsFileName), loaded);
         EXPECT_FALSE(fs::exists(kSettingsTemporaryName));
-        EXPECT_EQ(fs::exists(kPortNamesFileName), !folder.names.empty());
+        EXPECT_TRUE(fs::exists(kPortNamesFileName));
         EXPECT_FALSE(fs::exists(kPortNamesTemporaryName)) << "no start may take it for names";
     }
 }
