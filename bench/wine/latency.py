@@ -12,7 +12,7 @@ from harness.midi import realistic_bars
 from harness.controls import OUTPUT_DEVICE
 from harness.panel import GROOVEBOX, MUSIC_APP, SYNTH_OUT, Quorvel
 from harness.waiting import wait_until
-from harness.wine import BUILD, Display
+from harness.wine import BUILD, EMULATED, Display
 
 MESSAGES = 200_000
 ROUNDS = 3
@@ -83,8 +83,11 @@ def main():
         switching, switches = measure(display, "Quorvel.exe", switching=True)
     finally:
         display.stop()
-    print(f"build: {BUILD.name}; {MESSAGES} messages of a realistic stream per program and "
-          f"round; nanoseconds from delivery to the first send")
+    print(f"build: {BUILD.name}, "
+          + ("EMULATED: qemu translates the i386 code, so only the ratios to the bare forwarder "
+             "mean anything" if EMULATED else "run natively")
+          + f"; {MESSAGES} messages of a realistic stream per program and round; nanoseconds "
+          f"from delivery to the first send")
     print(f"{'':34}{'p50':>8}{'p99':>8}{'max':>10}{'mean99':>8}")
     for index, (quorvel, bare) in enumerate(rounds, 1):
         for label, (p50, p99, most, mean) in ((f"round {index}: Quorvel", quorvel),
