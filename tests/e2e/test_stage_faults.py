@@ -70,7 +70,10 @@ class StageFaults(PanelTestCase):
         mark = run.mark()
         self.flood(run, 0, BEFORE, since=mark)
         run.fault("stall out 0 send 500")
-        wait_until(lambda: run.events_of(STALL_BEGAN), interval=0.005, what="the stall")
+        # The flood may end before the driver reads the fault: play on until a send stalls.
+        more = iter(range(BEFORE, 2 * BEFORE))
+        wait_until(lambda: run.events_of(STALL_BEGAN) or run.inject(0, [numbered_note(next(more))]),
+                   interval=0.005, what="the stall")
         pressed = time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW) // 100  # Wine's clock, in ticks
         xdotool("key", "Down")  # to output 1, while the send to output 0 hangs
         wait_until(lambda: ("out-open", 1) in run.port_events(mark), what="the switch")
