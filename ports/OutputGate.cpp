@@ -3,7 +3,9 @@
 #include "Engine.h"
 #include "Winmm.h"
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 
 namespace {
 
@@ -13,113 +15,189 @@ namespace {
 //    is clear, and clears its mark once the send has returned;
 //  - the window thread sets switching, then waits until every sender's mark reads clear, and
 //    only then touches the port.
-// The stores and loads of the handshake are sequentially consistent, and the language
-// guarantees that of two such store-then-load sequences at least one load sees the other
-// thread's store: either the window thread waits for the send, or the sender sees the switch
-// and steps back. On x86 such a store is one locked instruction, and no later load passes a
-// locked instruction; with a plain store, the store buffer would let each side's load run before
-// its own store is visible, and both would go on. FlushProcessWriteBuffers could spare the
-// sender that instruction, but it is a stub that does nothing under Wine 8.
+// On x86 a store waits in its processor's store buffer while later loads run, so each side's
+// load could run before its own store is visible, and both would go on. The window thread's
+// store is locked, which drains its buffer. The sender's is plain, since a locked store would
+// double the time from a delivery to its send: instead, the window thread stops each sending
+// thread once per switch, after its own store. SuspendThread takes effect later; GetThreadContext
+// returns once the thread has stopped ("The SuspendThread function suspends a thread, but it
+// does so asynchronously", The Old New Thing, 5 February 2015). A thread stops only through the
+// kernel, whose locked instructions on the thread's own processor drain its store buffer. So
+// once its context is in hand, its mark reads as it left it, and whatever it loads after it
+// resumes sees switching set. A mark that reads set is waited for; a clear one stays clear until
+// the switch ends, since the sender then sees switching and steps back. The stopped thread is
+// resumed at once: the window thread takes no lock and calls nothing else meanwhile, so it never
+// waits for anything a stopped thread may hold. FlushProcessWriteBuffers would do the same with
+// one call, but it is a stub that does nothing under Wine 8.
 //
-// Each sending thread has a mark of its own, claimed the first time it sends and kept for the
-// life of the process: two threads that shared one would clear each other's mark, and the port
-// could be closed under a send that is still running. A claim takes the next free slot and
-// publishes its count before the mark is first set, so a switch that has not seen the count
-// cannot have missed the mark either (the sender then sees the switch). A thread that ends
-// leaves its slot to whichever thread later gets its thread block address, which is free of it
-// by then. Should more threads send than there are slots, the rest share one counted mark: two
-// locked instructions per send instead of one, and just as sound.
+// Each sending thread claims a mark of its own the first time it sends, opening a handle to
+// itself for the window thread and placing it in the mark before its id. The handle keeps the
+// id from being reused, so the id names the mark's thread for as long as the mark is claimed;
+// the window thread frees the mark of a thread that has ended. The id is stored with a locked
+// instruction, so a switch that did not see it is seen by the claiming thread. Should more
+// threads send than there are marks, the rest share one counted mark, set with a locked
+// instruction: just as sound, and as slow as a locked instruction.
 //
 // A sender that steps back waits on switchLock in shared mode, which the window thread holds
 // exclusively for the whole switch, so it sends to the new port once that is in place. The
 // window thread holds the lock only around the close and the open: never across an input-port
 // call, which may wait for the delivery thread's callback, nor while a message box waits for the
 // user. Each mark has a cache line of its own, which its sender keeps to itself between
-// switches, so the locked instruction costs no traffic between processors.
+// switches.
 #ifndef QUORVEL_GATE_SENDER_SLOTS
 #define QUORVEL_GATE_SENDER_SLOTS 32 // the stress test builds the gate with fewer
 #endif
 constexpr int kSenderSlots = QUORVEL_GATE_SENDER_SLOTS;
 
 struct alignas(64) SenderMark {
-    std::atomic<const void*> owner;
-    std::atomic<int> inside; // 0 or 1 on a thread's own mark; a count on the shared one
+    std::atomic<DWORD> owner;   // the sending thread's id; 0 while the mark is free
+    std::atomic<HANDLE> thread; // that thread, once its claim is done
+    std::atomic<int> inside;    // 0 or 1 on a thread's own mark; a count on the shared one
 };
 
 struct alignas(64) Gate {
-    const void* windowThread;
+    DWORD windowThread;
     std::atomic<HMIDIOUT> port;
     std::atomic<bool> switching;
-    std::atomic<int> claimedSlots;
 };
 
-Gate gate{nullptr, nullptr, false, 0};
+Gate gate{0, nullptr, false};
 SenderMark senderMarks[kSenderSlots];
-SenderMark sharedMark; // for the threads that found every slot taken
+SenderMark sharedMark; // for the threads that found every mark taken
 SRWLOCK switchLock = SRWLOCK_INIT;
 
-// The calling thread's environment block (NT_TIB.Self), which identifies it among live threads:
-// one load relative to the thread segment register, where GetCurrentThreadId is a call.
-const void* CurrentThreadBlock() {
-    const void* block;
+// The calling thread's id from its environment block (NT_TIB's ClientId.UniqueThread): one load
+// relative to the thread segment register, as GetCurrentThreadId does it, without the call.
+DWORD CurrentThreadId() {
+    DWORD id;
 #if defined(__i386__)
-    __asm__("movl %%fs:0x18, %0" : "=r"(block));
+    __asm__("movl %%fs:0x24, %0" : "=r"(id));
 #elif defined(__x86_64__)
-    __asm__("movq %%gs:0x30, %0" : "=r"(block));
+    __asm__("movl %%gs:0x48, %0" : "=r"(id));
 #else
-#error "The output gate reads the thread block on i686 and x86-64 Windows only."
+#error "The output gate reads the thread id on i686 and x86-64 Windows only."
 #endif
-    return block;
+    return id;
 }
 
-// This thread's mark, claimed on its first send; null once every slot is taken.
-SenderMark* MarkOf(const void* thread) {
-    const int claimed = gate.claimedSlots.load(std::memory_order_acquire);
-    for (int slot = 0; slot < claimed; ++slot) {
-        if (senderMarks[slot].owner.load(std::memory_order_relaxed) == thread) [[likely]] {
-            return &senderMarks[slot];
+// Claims a free mark for this thread; null when none is free or the thread cannot be opened.
+// The handle is in the mark before its owner: a switch that sees the owner can stop the thread.
+SenderMark* ClaimMark(DWORD thread) {
+    auto isFree = [](const SenderMark& mark) {
+        return mark.thread.load(std::memory_order_relaxed) == nullptr;
+    };
+    if (std::none_of(std::begin(senderMarks), std::end(senderMarks), isFree)) {
+        return nullptr;
+    }
+    HANDLE self =
+        OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | SYNCHRONIZE, FALSE, thread);
+    if (self == nullptr) {
+        return nullptr;
+    }
+    for (SenderMark& mark : senderMarks) {
+        HANDLE none = nullptr;
+        if (mark.thread.compare_exchange_strong(none, self, std::memory_order_relaxed)) {
+            mark.owner.store(thread, std::memory_order_seq_cst);
+            return &mark;
         }
     }
-    int slot = gate.claimedSlots.load(std::memory_order_relaxed);
-    while (slot < kSenderSlots) {
-        if (gate.claimedSlots.compare_exchange_weak(slot, slot + 1, std::memory_order_seq_cst)) {
-            senderMarks[slot].owner.store(thread, std::memory_order_relaxed);
-            return &senderMarks[slot];
-        }
-    }
+    CloseHandle(self);
     return nullptr;
 }
 
-bool AnySenderInside() {
-    const int claimed = gate.claimedSlots.load(std::memory_order_seq_cst);
-    for (int slot = 0; slot < claimed; ++slot) {
-        if (senderMarks[slot].inside.load(std::memory_order_seq_cst)) {
-            return true;
+// This thread's mark, claimed on its first send; null once every mark is taken.
+SenderMark* MarkOf(DWORD thread) {
+    for (SenderMark& mark : senderMarks) {
+        if (mark.owner.load(std::memory_order_relaxed) == thread) [[likely]] {
+            return &mark;
         }
     }
-    return sharedMark.inside.load(std::memory_order_seq_cst) != 0;
+    return ClaimMark(thread);
 }
 
-// A thread's own mark is set with one locked store; the shared one is counted.
-void SetMark(SenderMark& mark, bool shared) {
-    if (shared) [[unlikely]] {
-        mark.inside.fetch_add(1, std::memory_order_seq_cst);
-    } else {
-        mark.inside.store(1, std::memory_order_seq_cst);
+// Stops the thread until ResumeThread; false, with it running on, where it has ended.
+bool StopUntilResumed(HANDLE thread) {
+    while (SuspendThread(thread) == static_cast<DWORD>(-1)) {
+        if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+            return false;
+        }
+        SwitchToThread();
+    }
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;
+    while (!GetThreadContext(thread, &context)) {
+        SwitchToThread();
+    }
+    return true;
+}
+
+// A send is over in microseconds, unless the driver stalls: then give the processor back
+// rather than spin through it.
+void WaitUntilClear(const SenderMark& mark) {
+    for (int spins = 0; mark.inside.load(std::memory_order_acquire) != 0; ++spins) {
+        if (spins < 64) {
+            SwitchToThread();
+        } else {
+            Sleep(1);
+        }
     }
 }
 
-void ClearMark(SenderMark& mark, bool shared) {
-    if (shared) [[unlikely]] {
-        mark.inside.fetch_sub(1, std::memory_order_release);
-    } else {
-        mark.inside.store(0, std::memory_order_release);
+void FreeMark(SenderMark& mark, HANDLE thread) {
+    mark.owner.store(0, std::memory_order_relaxed);
+    mark.inside.store(0, std::memory_order_relaxed);
+    CloseHandle(thread);
+    mark.thread.store(nullptr, std::memory_order_release);
+}
+
+// Window thread, with switching set: returns once no sender is inside a send, and every one
+// that comes sees switching.
+void WaitForSendersOutside() {
+    for (SenderMark& mark : senderMarks) {
+        if (mark.owner.load(std::memory_order_seq_cst) == 0) {
+            continue; // a claim after this sees switching
+        }
+        HANDLE thread = mark.thread.load(std::memory_order_relaxed);
+        if (!StopUntilResumed(thread)) {
+            FreeMark(mark, thread);
+            continue;
+        }
+        const bool inside = mark.inside.load(std::memory_order_relaxed) != 0;
+        ResumeThread(thread);
+        if (inside) {
+            WaitUntilClear(mark);
+        }
     }
+    WaitUntilClear(sharedMark);
 }
 
 void WaitForSwitchToEnd() {
     AcquireSRWLockShared(&switchLock);
     ReleaseSRWLockShared(&switchLock);
+}
+
+void SendAndKeep(DWORD message) {
+    HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
+    if (port != nullptr && winmm.midiOutShortMsg(port, message) == MMSYSERR_NOERROR) [[likely]] {
+        outputActivity.wordSent.store(true, std::memory_order_relaxed);
+        if (MayHoldNotes(message)) {
+            KeepHeldNotes(message);
+        }
+    }
+}
+
+// The threads that found every mark taken: a locked count, and a locked load's order.
+void SendWithSharedMark(DWORD message) {
+    for (;;) {
+        sharedMark.inside.fetch_add(1, std::memory_order_seq_cst);
+        if (!gate.switching.load(std::memory_order_seq_cst)) [[likely]] {
+            break;
+        }
+        sharedMark.inside.fetch_sub(1, std::memory_order_release);
+        WaitForSwitchToEnd();
+    }
+    SendAndKeep(message);
+    sharedMark.inside.fetch_sub(1, std::memory_order_release);
 }
 
 // The window thread's own sends: learn clicks, and releases during a switch.
@@ -133,21 +211,13 @@ void SendFromWindowThread(DWORD message) {
 } // namespace
 
 void MarkWindowThread() {
-    gate.windowThread = CurrentThreadBlock();
+    gate.windowThread = CurrentThreadId();
 }
 
 void BeginOutputSwitch() {
     AcquireSRWLockExclusive(&switchLock);
     gate.switching.store(true, std::memory_order_seq_cst);
-    // A send is over in microseconds, unless the driver stalls: then give the processor
-    // back rather than spin through it.
-    for (int spins = 0; AnySenderInside(); ++spins) {
-        if (spins < 64) {
-            SwitchToThread();
-        } else {
-            Sleep(1);
-        }
-    }
+    WaitForSendersOutside();
 }
 
 HMIDIOUT TakeOutputPort() {
@@ -168,30 +238,29 @@ void EndOutputSwitch() {
 }
 
 void SendThroughOutputGate(DWORD message) {
-    const void* thread = CurrentThreadBlock();
+    const DWORD thread = CurrentThreadId();
     if (thread == gate.windowThread) [[unlikely]] {
         SendFromWindowThread(message);
         return;
     }
-    SenderMark* own = MarkOf(thread);
-    const bool shared = own == nullptr;
-    SenderMark& mark = shared ? sharedMark : *own;
+    SenderMark* mark = MarkOf(thread);
+    if (mark == nullptr) [[unlikely]] {
+        SendWithSharedMark(message);
+        return;
+    }
     for (;;) {
-        SetMark(mark, shared);
-        if (!gate.switching.load(std::memory_order_seq_cst)) [[likely]] {
+        mark->inside.store(1, std::memory_order_relaxed);
+        // Only the compiler must keep the mark before the load: the switch stops this thread
+        // to read the mark, which the processor then cannot hold back.
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        if (!gate.switching.load(std::memory_order_acquire)) [[likely]] {
             break;
         }
-        ClearMark(mark, shared);
+        mark->inside.store(0, std::memory_order_release);
         WaitForSwitchToEnd();
     }
     // Kept inside the mark: a switch then finds every note that reached the port it closes,
     // and none that went to the port it opens.
-    HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
-    if (port != nullptr && winmm.midiOutShortMsg(port, message) == MMSYSERR_NOERROR) [[likely]] {
-        outputActivity.wordSent.store(true, std::memory_order_relaxed);
-        if (MayHoldNotes(message)) {
-            KeepHeldNotes(message);
-        }
-    }
-    ClearMark(mark, shared);
+    SendAndKeep(message);
+    mark->inside.store(0, std::memory_order_release);
 }

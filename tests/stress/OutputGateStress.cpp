@@ -5,7 +5,10 @@
 // does not follow its sender's last one, and the total it took.
 // Usage: output_gate_stress SECONDS SENDERS. It switches for SECONDS, and on past them until it
 // has made as many switches as its pace in the first two seconds promised for a quarter of that
-// time: a switcher that the senders starve fails, a slow machine does not.
+// time: a switcher that the senders starve fails, a slow machine does not. Then, for a third of
+// SECONDS, it only takes the port and puts it back, as fast as the gate lets it, and watches for
+// a send inside the switch: there a sender that read the switch too early, its mark still
+// unseen, is caught, where a driver's close comes too late to catch it.
 #include "FakeMidiProtocol.h"
 #include "StressSenders.h"
 
@@ -18,6 +21,38 @@ constexpr int kMaxSenders = (1 << (32 - kStressSenderShift)) - 1;
 constexpr ULONGLONG kPaceMilliseconds = 2000;
 
 DWORD wordsSent[kMaxSenders + 1];
+decltype(winmm.midiOutShortMsg) driverSend;
+std::atomic<int> sendsInside{0};
+
+// Now and then a send takes as long as a busy driver's, so that a switch finds senders inside.
+MMRESULT WINAPI SendWatched(HMIDIOUT port, DWORD message) {
+    sendsInside.fetch_add(1);
+    if ((message & 0xFFFF) == 0) {
+        LARGE_INTEGER now, until, frequency;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&until);
+        until.QuadPart += frequency.QuadPart / 250;
+        do {
+            QueryPerformanceCounter(&now);
+        } while (now.QuadPart < until.QuadPart);
+    }
+    const MMRESULT result = driverSend(port, message);
+    sendsInside.fetch_sub(1);
+    return result;
+}
+
+// True if a send was seen inside the switch while it held the port.
+bool SwitchInPlace() {
+    BeginOutputSwitch();
+    HMIDIOUT port = TakeOutputPort();
+    bool sendInside = false;
+    for (int look = 0; look < 100000 && !sendInside; ++look) {
+        sendInside = sendsInside.load() != 0;
+    }
+    PlaceOutputPort(port);
+    EndOutputSwitch();
+    return sendInside;
+}
 
 DWORD WINAPI SendWithoutPause(void* parameter) {
     const auto sender = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(parameter));
@@ -43,6 +78,8 @@ int main(int argc, char** argv) {
     if (!OpenOutputZero()) {
         return 2;
     }
+    driverSend = winmm.midiOutShortMsg;
+    winmm.midiOutShortMsg = SendWatched;
     HANDLE threads[kMaxSenders];
     StartSenders(threads, senders, SendWithoutPause, 1);
     const ULONGLONG start = GetTickCount64();
@@ -58,7 +95,14 @@ int main(int argc, char** argv) {
          now = GetTickCount64()) {
         SwitchOutput(switches);
     }
+    long inPlace = 0;
+    long sendsInsideSwitch = 0;
+    for (const ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < milliseconds / 3;
+         ++inPlace) {
+        sendsInsideSwitch += SwitchInPlace();
+    }
     const unsigned long total = StopSenders(threads, senders, wordsSent);
-    std::printf("switches %ld needed %ld sent %lu\n", switches, needed, total);
-    return switches >= needed ? 0 : 1;
+    std::printf("switches %ld needed %ld sent %lu in-place %ld inside %ld\n", switches, needed,
+                total, inPlace, sendsInsideSwitch);
+    return switches >= needed && sendsInsideSwitch == 0 ? 0 : 1;
 }

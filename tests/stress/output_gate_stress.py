@@ -29,7 +29,7 @@ def stress(display, program, senders):
         print(f"{BUILD.name} {program}, {senders} senders: {output.strip()}; driver took "
               f"{took} sends; violations: {dict(violations) or 'none'}")
         words = output.split()
-        return code == 0 and not violations and len(words) == 6 and took == [int(words[5])]
+        return code == 0 and not violations and len(words) == 10 and took == [int(words[5])]
 
 
 def main():
