@@ -97,7 +97,8 @@ def map_drive(folder):
 
 
 class Display:
-    """An Xvfb display and a persistent wineserver for one group of tests."""
+    """An Xvfb display and a persistent wineserver for one group of tests; as a context, started
+    on entry and stopped on exit."""
 
     def __init__(self, use_current=False):
         self.process = None
@@ -147,6 +148,13 @@ class Display:
         # they inherit: give them none of ours, or a reader of ours would wait for them.
         subprocess.run([WINE, str(BUILD / "panel_probe.exe")], env=self.environment,
                        check=False, timeout=120, **QUIET)
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *_):
+        self.stop()
 
     def stop(self):
         for option in ("-k", "-w"):

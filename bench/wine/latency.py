@@ -75,14 +75,10 @@ def figures(values):
 
 
 def main():
-    display = Display()
-    display.start()
-    try:
+    with Display() as display:
         rounds = [(figures(measure(display, "Quorvel.exe")[0]),
                    figures(measure(display, "bare_forwarder.exe")[0])) for _ in range(ROUNDS)]
         switching, switches = measure(display, "Quorvel.exe", switching=True)
-    finally:
-        display.stop()
     print(f"build: {BUILD.name}, "
           + ("EMULATED: qemu translates the i386 code, so only the ratios to the bare forwarder "
              "mean anything" if EMULATED else "run natively")

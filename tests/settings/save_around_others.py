@@ -5,15 +5,11 @@ from harness.wine import BUILD, Display, run_program
 
 
 def main():
-    display = Display()
-    display.start()
-    try:
+    with Display() as display:
         code, output = run_program("settings_save_around_others.exe",
                                    environment=display.environment)
-        print(f"{BUILD.name}:\n{output}", end="")
-        return code
-    finally:
-        display.stop()
+    print(f"{BUILD.name}:\n{output}", end="")
+    return code
 
 
 if __name__ == "__main__":

@@ -28,13 +28,7 @@ std::atomic<int> sendsInside{0};
 MMRESULT WINAPI SendWatched(HMIDIOUT port, DWORD message) {
     sendsInside.fetch_add(1);
     if ((message & 0xFFFF) == 0) {
-        LARGE_INTEGER now, until, frequency;
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&until);
-        until.QuadPart += frequency.QuadPart / 250;
-        do {
-            QueryPerformanceCounter(&now);
-        } while (now.QuadPart < until.QuadPart);
+        Sleep(4);
     }
     const MMRESULT result = driverSend(port, message);
     sendsInside.fetch_sub(1);
@@ -46,7 +40,7 @@ bool SwitchInPlace() {
     BeginOutputSwitch();
     HMIDIOUT port = TakeOutputPort();
     bool sendInside = false;
-    for (int look = 0; look < 100000 && !sendInside; ++look) {
+    for (int look = 0; look < 256 && !sendInside; ++look) {
         sendInside = sendsInside.load() != 0;
     }
     PlaceOutputPort(port);

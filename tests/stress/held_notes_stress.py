@@ -40,12 +40,8 @@ def run(display, delivery):
 
 
 def main():
-    display = Display()
-    display.start()
-    try:
+    with Display() as display:
         passed = [run(display, delivery) for delivery in DELIVERIES]
-    finally:
-        display.stop()
     return 0 if all(passed) else 1
 
 

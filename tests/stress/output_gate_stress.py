@@ -33,13 +33,9 @@ def stress(display, program, senders):
 
 
 def main():
-    display = Display()
-    display.start()
-    try:
+    with Display() as display:
         passed = [stress(display, program, senders) for program, senders in RUNS]
-        return 0 if all(passed) else 1
-    finally:
-        display.stop()
+    return 0 if all(passed) else 1
 
 
 if __name__ == "__main__":
