@@ -1,12 +1,10 @@
 #include "Panel.h"
 
 #include "ActivityLights.h"
-#include "DeviceLists.h"
 #include "DeviceWatch.h"
 #include "Engine.h"
 #include "LearnButtons.h"
 #include "ListWheel.h"
-#include "MidiPorts.h"
 #include "PanelMessages.h"
 #include "SystemMenu.h"
 #include "WheelTypes.h"
