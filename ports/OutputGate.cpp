@@ -115,20 +115,22 @@ SenderMark* MarkOf(DWORD thread) {
     return ClaimMark(thread);
 }
 
-// Stops the thread until ResumeThread; false, with it running on, where it has ended.
+// Stops the thread until ResumeThread; false, with it not stopped, where it has ended.
 bool StopUntilResumed(HANDLE thread) {
-    while (SuspendThread(thread) == static_cast<DWORD>(-1)) {
+    for (;;) {
+        if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
+            CONTEXT context{};
+            context.ContextFlags = CONTEXT_CONTROL;
+            if (GetThreadContext(thread, &context)) {
+                return true;
+            }
+            ResumeThread(thread);
+        }
         if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
             return false;
         }
         SwitchToThread();
     }
-    CONTEXT context{};
-    context.ContextFlags = CONTEXT_CONTROL;
-    while (!GetThreadContext(thread, &context)) {
-        SwitchToThread();
-    }
-    return true;
 }
 
 // A send is over in microseconds, unless the driver stalls: then give the processor back
