@@ -13,7 +13,8 @@ void MarkWindowThread();
 
 // Window thread only. Between Begin and End no other thread is inside a send, and any that
 // comes waits until End, then sends to the port placed by then; so nothing is lost and each
-// thread's messages keep their order. Hold nothing across Begin that the sender may wait for.
+// thread's messages keep their order. Begin stops each thread that has sent, for a moment, to
+// see where it is. Hold nothing across Begin that the sender may wait for.
 void BeginOutputSwitch();
 HMIDIOUT TakeOutputPort(); // the port, or null; the gate holds none afterwards
 HMIDIOUT HeldOutputPort(); // the port, or null, left in place; for the window thread only
