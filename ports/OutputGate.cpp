@@ -89,14 +89,16 @@ SenderMark* ClaimMark(DWORD thread) {
     if (std::none_of(std::begin(senderMarks), std::end(senderMarks), isFree)) {
         return nullptr;
     }
-    HANDLE self =
-        OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | SYNCHRONIZE, FALSE, thread);
+    // Windows XP's and Server 2003's GetThreadContext also asked for the right to query.
+    HANDLE self = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION |
+                                 SYNCHRONIZE,
+                             FALSE, thread);
     if (self == nullptr) {
         return nullptr;
     }
     for (SenderMark& mark : senderMarks) {
         HANDLE none = nullptr;
-        if (mark.thread.compare_exchange_strong(none, self, std::memory_order_relaxed)) {
+        if (mark.thread.compare_exchange_strong(none, self, std::memory_order_acquire)) {
             mark.owner.store(thread, std::memory_order_seq_cst);
             return &mark;
         }
@@ -115,34 +117,22 @@ SenderMark* MarkOf(DWORD thread) {
     return ClaimMark(thread);
 }
 
-// Stops the thread until ResumeThread; false, with it not stopped, where it has ended.
+// Stops the thread until ResumeThread, with every store it made visible here; false where it
+// has ended. Should its context not be read, Windows' own barrier makes its stores visible: it
+// is real on Windows, and Wine, where it does nothing, reads the context.
 bool StopUntilResumed(HANDLE thread) {
-    for (;;) {
-        if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
-            CONTEXT context{};
-            context.ContextFlags = CONTEXT_CONTROL;
-            if (GetThreadContext(thread, &context)) {
-                return true;
-            }
-            ResumeThread(thread);
-        }
+    while (SuspendThread(thread) == static_cast<DWORD>(-1)) {
         if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
             return false;
         }
         SwitchToThread();
     }
-}
-
-// A send is over in microseconds, unless the driver stalls: then give the processor back
-// rather than spin through it.
-void WaitUntilClear(const SenderMark& mark) {
-    for (int spins = 0; mark.inside.load(std::memory_order_acquire) != 0; ++spins) {
-        if (spins < 64) {
-            SwitchToThread();
-        } else {
-            Sleep(1);
-        }
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;
+    if (!GetThreadContext(thread, &context)) {
+        FlushProcessWriteBuffers();
     }
+    return true;
 }
 
 void FreeMark(SenderMark& mark, HANDLE thread) {
@@ -150,6 +140,21 @@ void FreeMark(SenderMark& mark, HANDLE thread) {
     mark.inside.store(0, std::memory_order_relaxed);
     CloseHandle(thread);
     mark.thread.store(nullptr, std::memory_order_release);
+}
+
+// A send is over in microseconds, unless the driver stalls: then give the processor back rather
+// than spin through it. A thread that ended inside a send never clears its mark: it is freed.
+void WaitUntilClear(SenderMark& mark, HANDLE thread) {
+    for (int spins = 0; mark.inside.load(std::memory_order_seq_cst) != 0; ++spins) {
+        if (spins < 64) {
+            SwitchToThread();
+        } else if (thread == nullptr) {
+            Sleep(1);
+        } else if (WaitForSingleObject(thread, 1) == WAIT_OBJECT_0) {
+            FreeMark(mark, thread);
+            return;
+        }
+    }
 }
 
 // Window thread, with switching set: returns once no sender is inside a send, and every one
@@ -164,13 +169,13 @@ void WaitForSendersOutside() {
             FreeMark(mark, thread);
             continue;
         }
-        const bool inside = mark.inside.load(std::memory_order_relaxed) != 0;
+        const bool inside = mark.inside.load(std::memory_order_acquire) != 0;
         ResumeThread(thread);
         if (inside) {
-            WaitUntilClear(mark);
+            WaitUntilClear(mark, thread);
         }
     }
-    WaitUntilClear(sharedMark);
+    WaitUntilClear(sharedMark, nullptr);
 }
 
 void WaitForSwitchToEnd() {
@@ -255,7 +260,7 @@ void SendThroughOutputGate(DWORD message) {
         // Only the compiler must keep the mark before the load: the switch stops this thread
         // to read the mark, which the processor then cannot hold back.
         std::atomic_signal_fence(std::memory_order_seq_cst);
-        if (!gate.switching.load(std::memory_order_acquire)) [[likely]] {
+        if (!gate.switching.load(std::memory_order_seq_cst)) [[likely]] {
             break;
         }
         mark->inside.store(0, std::memory_order_release);

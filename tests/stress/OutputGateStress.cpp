@@ -22,28 +22,31 @@ constexpr ULONGLONG kPaceMilliseconds = 2000;
 
 DWORD wordsSent[kMaxSenders + 1];
 decltype(winmm.midiOutShortMsg) driverSend;
-std::atomic<int> sendsInside{0};
+std::atomic<long> sendsBegun{0};
+std::atomic<long> sendsEnded{0};
 
 // Now and then a send takes as long as a busy driver's, so that a switch finds senders inside.
 MMRESULT WINAPI SendWatched(HMIDIOUT port, DWORD message) {
-    sendsInside.fetch_add(1);
+    sendsBegun.fetch_add(1);
     if ((message & 0xFFFF) == 0) {
         Sleep(4);
     }
     const MMRESULT result = driverSend(port, message);
-    sendsInside.fetch_sub(1);
+    sendsEnded.fetch_add(1);
     return result;
 }
 
-// True if a send was seen inside the switch while it held the port.
+// True if a send was inside the switch while it held the port, or began there.
 bool SwitchInPlace() {
     BeginOutputSwitch();
     HMIDIOUT port = TakeOutputPort();
-    bool sendInside = false;
+    const long begun = sendsBegun.load();
+    bool sendInside = sendsEnded.load() != begun;
     for (int look = 0; look < 256 && !sendInside; ++look) {
-        sendInside = sendsInside.load() != 0;
+        sendInside = sendsEnded.load() != begun;
     }
     PlaceOutputPort(port);
+    sendInside = sendInside || sendsBegun.load() != begun;
     EndOutputSwitch();
     return sendInside;
 }
