@@ -4,11 +4,14 @@ header."""
 import collections
 import contextlib
 import struct
+import tempfile
 import threading
 import time
+from pathlib import Path
 
 from harness import cdefs
 from harness.waiting import wait_until
+from harness.wine import run_program, windows_path
 
 PROTOCOL = "doubles/winmm/FakeMidiProtocol.h"
 _constants = cdefs.constants(PROTOCOL)
@@ -195,3 +198,17 @@ class DriverRecords:
         way = 0 if kind == "in" else 1
         return wait_until(lambda: [e for e in self.events_of(event)[before:] if e.word == way],
                           interval=0.01, what=line)[0]
+
+
+def run_against_driver(display, program, *arguments, inputs, outputs, timeout, **switches):
+    """Runs one of the build's console programs in a folder of its own, against the virtual
+    driver listing these devices (quiet, and with these switches); returns its exit code, its
+    output, and the driver's records of the run, read before the folder goes."""
+    with tempfile.TemporaryDirectory(prefix="quorvel-driver-") as folder:
+        (Path(folder) / FILES["DevicesFile"]).write_text(device_lines(inputs, outputs))
+        variables = environment(windows_path(folder), quiet=1, **switches)
+        code, output = run_program(program, *arguments, cwd=folder, timeout=timeout,
+                                   environment=dict(display.environment, **variables))
+        records = DriverRecords(Path(folder))
+        records.events()
+    return code, output.strip(), records

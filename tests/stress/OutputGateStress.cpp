@@ -16,8 +16,10 @@
 
 namespace {
 
-// A word's top bits name its sender (1 to 15), the rest count that sender's sends from 1.
+// A word's top bits name its sender (1 to 15), the rest count that sender's sends from 1. The
+// senders that come and go share the last number, one at a time.
 constexpr int kMaxSenders = (1 << (32 - kStressSenderShift)) - 1;
+constexpr DWORD kComingAndGoing = kMaxSenders;
 constexpr ULONGLONG kPaceMilliseconds = 2000;
 
 DWORD wordsSent[kMaxSenders + 1];
@@ -62,14 +64,32 @@ DWORD WINAPI SendWithoutPause(void* parameter) {
     return 0;
 }
 
+DWORD WINAPI SendALittle(void*) {
+    for (int word = 0; word < 256; ++word) {
+        SendToOutput(kComingAndGoing << kStressSenderShift | ++wordsSent[kComingAndGoing]);
+    }
+    return 0;
+}
+
+// Senders that send a little and end, one after another, so that marks are claimed and freed,
+// and thread ids used again, while the switches go on.
+DWORD WINAPI ComeAndGo(void*) {
+    while (!stopSending.load(std::memory_order_relaxed)) {
+        HANDLE sender = CreateThread(nullptr, 0, SendALittle, nullptr, 0, nullptr);
+        WaitForSingleObject(sender, INFINITE);
+        CloseHandle(sender);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const ULONGLONG milliseconds = 1000 * std::strtoull(argc > 1 ? argv[1] : "", nullptr, 10);
     const int senders = std::atoi(argc > 2 ? argv[2] : "");
-    if (milliseconds < 2 * kPaceMilliseconds || senders < 1 || senders > kMaxSenders) {
+    if (milliseconds < 2 * kPaceMilliseconds || senders < 1 || senders >= kMaxSenders) {
         std::fprintf(stderr, "usage: output_gate_stress SECONDS(4 or more) SENDERS(1-%d)\n",
-                     kMaxSenders);
+                     kMaxSenders - 1);
         return 2;
     }
     if (!OpenOutputZero()) {
@@ -79,6 +99,7 @@ int main(int argc, char** argv) {
     winmm.midiOutShortMsg = SendWatched;
     HANDLE threads[kMaxSenders];
     StartSenders(threads, senders, SendWithoutPause, 1);
+    threads[senders] = CreateThread(nullptr, 0, ComeAndGo, nullptr, 0, nullptr);
     const ULONGLONG start = GetTickCount64();
     long switches = 0;
     while (GetTickCount64() - start < kPaceMilliseconds) {
@@ -98,7 +119,7 @@ int main(int argc, char** argv) {
          ++inPlace) {
         sendsInsideSwitch += SwitchInPlace();
     }
-    const unsigned long total = StopSenders(threads, senders, wordsSent);
+    const unsigned long total = StopSenders(threads, senders + 1, wordsSent);
     std::printf("switches %ld needed %ld sent %lu in-place %ld inside %ld\n", switches, needed,
                 total, inPlace, sendsInsideSwitch);
     return switches >= needed && sendsInsideSwitch == 0 ? 0 : 1;

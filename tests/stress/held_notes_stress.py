@@ -5,12 +5,10 @@ note, no word of a closed input was forwarded, no note was left sounding at eith
 the process ended, and the program switched and sent at all."""
 import os
 import sys
-import tempfile
 from collections import Counter
-from pathlib import Path
 
 from harness import driver
-from harness.wine import BUILD, Display, run_program, windows_path
+from harness.wine import BUILD, Display
 
 SECONDS = int(os.environ.get("QUORVEL_STRESS_SECONDS", 15))
 SENDERS = 4
@@ -18,18 +16,13 @@ DELIVERIES = ({}, {"delivery": "queued"})
 
 
 def run(display, delivery):
-    with tempfile.TemporaryDirectory(prefix="quorvel-stress-") as folder:
-        (Path(folder) / driver.FILES["DevicesFile"]).write_text(
-            driver.device_lines(["Input A", "Input B"], ["Output A", "Output B"]))
-        environment = dict(display.environment,
-                           **driver.environment(windows_path(folder), quiet=1, **delivery))
-        code, output = run_program("held_notes_stress.exe", SECONDS, SENDERS, cwd=folder,
-                                   environment=environment, timeout=2 * SECONDS + 120)
-        records = driver.DriverRecords(Path(folder))
-        violations = Counter(name for name, _ in records.violations())
-        sounding = len(records.notes_left_sounding())
+    code, output, records = driver.run_against_driver(
+        display, "held_notes_stress.exe", SECONDS, SENDERS, inputs=["Input A", "Input B"],
+        outputs=["Output A", "Output B"], timeout=2 * SECONDS + 120, **delivery)
+    violations = Counter(name for name, _ in records.violations())
+    sounding = len(records.notes_left_sounding())
     print(f"{BUILD.name} held_notes_stress, {SENDERS} senders, "
-          f"{delivery.get('delivery', 'direct')} delivery: {output.strip()}; violations: "
+          f"{delivery.get('delivery', 'direct')} delivery: {output}; violations: "
           f"{dict(violations) or 'none'}; left sounding at the end: {sounding}")
     words = output.split()
     # Four senders without pause keep both cores busy: a callback may wait that long for the
