@@ -53,11 +53,9 @@ bool WriteSettings(std::FILE* file) {
     return true;
 }
 
-constexpr int kFields = 5;
-
 // All that a save writes: five fields and nothing after them.
 bool HoldsEveryField(std::FILE* file) {
-    for (int field = 0; field < kFields; ++field) {
+    for (int field = 0; field < kSettingsFieldCount; ++field) {
         if (ReadField(file) == EOF) {
             return false;
         }

@@ -212,11 +212,6 @@ BOOL CALLBACK PrintPanel(HWND window, LPARAM) {
     return TRUE;
 }
 
-} // namespace
-
-// Watches the lights for a while, so that a light lit for a moment is not missed between two
-// asks: prints "watching" once it looks, then which light was ever lit and which is lit at the
-// end. The light's text says its state.
 // Lit by its text, and by the colour painted at its centre: a lit light is bright green, which
 // amber, with as much green, is not.
 void ReadLight(HWND light, bool& textLit, bool& paintLit) {
@@ -252,8 +247,9 @@ void WatchLights(HWND panel, int milliseconds) {
 }
 
 // The handles a process holds, from the system's list of every handle: Wine's own count of a
-// process's handles (GetProcessHandleCount) answers 0 whatever it holds.
-unsigned long HandlesOf(DWORD process) {
+// process's handles (GetProcessHandleCount) answers 0 whatever it holds. False where the list
+// cannot be read.
+bool CountHandles(DWORD process, unsigned long& count) {
     std::vector<unsigned char> buffer(1 << 20);
     ULONG needed = 0;
     NTSTATUS status;
@@ -263,32 +259,36 @@ unsigned long HandlesOf(DWORD process) {
         buffer.resize(buffer.size() * 2);
     }
     if (status != 0) {
-        return 0;
+        return false;
     }
     const auto* list = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
-    unsigned long count = 0;
+    count = 0;
     for (ULONG entry = 0; entry < list->Count; ++entry) {
         count += list->Handle[entry].OwnerPid == process ? 1 : 0;
     }
-    return count;
+    return true;
 }
 
-// What the panel's process holds: its handles, its working set and its private bytes.
+// What the panel's process holds: its handles, its working set and its private bytes; nothing,
+// so that the asker waits in vain rather than read a count of none, where they cannot be read.
 void PrintResources(HWND panel) {
     DWORD process = 0;
     GetWindowThreadProcessId(panel, &process);
     HANDLE opened = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
-    if (opened != nullptr && GetProcessMemoryInfo(opened, &memory, sizeof memory)) {
-        std::printf(kResourcesLine, HandlesOf(process),
-                    static_cast<unsigned long>(memory.WorkingSetSize),
+    unsigned long handles = 0;
+    if (opened != nullptr && GetProcessMemoryInfo(opened, &memory, sizeof memory) &&
+        CountHandles(process, handles)) {
+        std::printf(kResourcesLine, handles, static_cast<unsigned long>(memory.WorkingSetSize),
                     static_cast<unsigned long>(memory.PagefileUsage));
     }
     if (opened != nullptr) {
         CloseHandle(opened);
     }
 }
+
+} // namespace
 
 int main(int argc, char** argv) {
     const char* command = argc > 1 ? argv[1] : kStateCommand;
