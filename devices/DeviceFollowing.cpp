@@ -32,6 +32,31 @@ int Newcomer(const DeviceList& before, const DeviceList& now) {
     return found;
 }
 
+// The entries of `list` that can tell which device came: those of the chosen name, and those of
+// names listed as often `before` as `now` (another device that came or went meanwhile says
+// nothing of it). `positions` maps each entry kept to its place in `list`.
+void KeepTelling(const DeviceList& list, const DeviceList& before, const DeviceList& now,
+                 const char* name, DeviceList& kept, int* positions) {
+    kept.count = 0;
+    for (int position = 0; position < list.count; ++position) {
+        const char* entry = list.names[position];
+        if (std::strcmp(entry, name) == 0 || CountNamed(before, entry) == CountNamed(now, entry)) {
+            std::memcpy(kept.names[kept.count], entry, kDeviceNameSize);
+            positions[kept.count++] = position;
+        }
+    }
+}
+
+// Where in `now` the one device of this name that came is listed; -1 where that is not told.
+int NewcomerNamed(const DeviceList& before, const DeviceList& now, const char* name) {
+    DeviceList keptBefore, keptNow;
+    int positionsBefore[kMaxListedDevices], positionsNow[kMaxListedDevices];
+    KeepTelling(before, before, now, name, keptBefore, positionsBefore);
+    KeepTelling(now, before, now, name, keptNow, positionsNow);
+    const int found = Newcomer(keptBefore, keptNow);
+    return found >= 0 && std::strcmp(keptNow.names[found], name) == 0 ? positionsNow[found] : -1;
+}
+
 // `namesakes`: the devices of its name listed in `now` that are not it.
 void GoAway(FollowedDevice& device, int namesakes, const DeviceList& now) {
     device.state = namesakes > 0 ? ChosenState::AwayAmongNamesakes : ChosenState::Away;
@@ -60,7 +85,8 @@ int Locate(const FollowedDevice& device, const DeviceList& now, PortProbe probe,
     case ChosenState::Away:
         return PositionOf(now, device.chosen);
     case ChosenState::AwayAmongNamesakes:
-        return named > device.namesakesStayed ? Newcomer(device.away, now) : -1;
+        return named > device.namesakesStayed ? NewcomerNamed(device.away, now, device.chosen.name)
+                                              : -1;
     case ChosenState::None:
         break;
     }

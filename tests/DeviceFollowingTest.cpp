@@ -85,6 +85,8 @@ const struct Row {
     {"among: one comes after", {"C", 0}, kAmong, "CK", "CKC", kNone, TakeUp, 2, kAwayAmong},
     {"among: one comes before", {"C", 1}, kAmong, "KC", "CKC", kNone, TakeUp, 0, kAwayAmong},
     {"among: which came is not told", {"C", 0}, kAmong, "CK", "CCK", kNone, Wait, -1, kAwayAmong},
+    {"among: it and another come", {"C", 0}, kAmong, "CK", "CKCP", kNone, TakeUp, 2, kAwayAmong},
+    {"among: it comes, another goes", {"C", 0}, kAmong, "CKP", "CKC", kNone, TakeUp, 2, kAwayAmong},
     {"nothing chosen", {"", 0}, None, "G", "K", kDead, Nothing, -1, {false, None}},
 };
 
