@@ -183,13 +183,20 @@ void WaitForSwitchToEnd() {
     ReleaseSRWLockShared(&switchLock);
 }
 
-void SendAndKeep(DWORD message) {
+// One word to the port in place, if there is one; true once the port took it. Inlined, so that
+// a delivery makes no call more than its send on the way to the port.
+[[gnu::always_inline]] inline bool SendToPort(DWORD message) {
     HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
-    if (port != nullptr && winmm.midiOutShortMsg(port, message) == MMSYSERR_NOERROR) [[likely]] {
-        outputActivity.wordSent.store(true, std::memory_order_relaxed);
-        if (MayHoldNotes(message)) {
-            KeepHeldNotes(message);
-        }
+    if (port == nullptr || winmm.midiOutShortMsg(port, message) != MMSYSERR_NOERROR) [[unlikely]] {
+        return false;
+    }
+    outputActivity.wordSent.store(true, std::memory_order_relaxed);
+    return true;
+}
+
+void SendAndKeep(DWORD message) {
+    if (SendToPort(message) && MayHoldNotes(message)) {
+        KeepHeldNotes(message);
     }
 }
 
@@ -205,14 +212,6 @@ void SendWithSharedMark(DWORD message) {
     }
     SendAndKeep(message);
     sharedMark.inside.fetch_sub(1, std::memory_order_release);
-}
-
-// The window thread's own sends: learn clicks, and releases during a switch.
-void SendFromWindowThread(DWORD message) {
-    HMIDIOUT port = gate.port.load(std::memory_order_relaxed);
-    if (port != nullptr && winmm.midiOutShortMsg(port, message) == MMSYSERR_NOERROR) {
-        outputActivity.wordSent.store(true, std::memory_order_relaxed);
-    }
 }
 
 } // namespace
@@ -247,7 +246,7 @@ void EndOutputSwitch() {
 void SendThroughOutputGate(DWORD message) {
     const DWORD thread = CurrentThreadId();
     if (thread == gate.windowThread) [[unlikely]] {
-        SendFromWindowThread(message);
+        SendToPort(message); // learn clicks, and releases during a switch: never kept
         return;
     }
     SenderMark* mark = MarkOf(thread);
